@@ -1,0 +1,168 @@
+// One family of move-only owners for what Win32 hands out: kernel handles,
+// registry keys, internet handles, GDI objects, module handles, COM pointers.
+// Closing keeps the thread's last error intact, so a failure can still be
+// logged after the handle that caused it is gone.
+#ifndef INSTALLER_LITE_UTIL_SCOPED_HANDLE_H_
+#define INSTALLER_LITE_UTIL_SCOPED_HANDLE_H_
+
+#include <windows.h>
+
+#include <utility>
+
+namespace lite_util {
+
+template <typename Traits>
+class GenericScopedHandle {
+ public:
+  using Handle = typename Traits::Handle;
+
+  GenericScopedHandle() : handle_(Traits::NullHandle()) {}
+  explicit GenericScopedHandle(Handle handle) : handle_(handle) {}
+  GenericScopedHandle(GenericScopedHandle&& other) : handle_(other.Take()) {}
+  GenericScopedHandle& operator=(GenericScopedHandle&& other) {
+    if (this != &other) Set(other.Take());
+    return *this;
+  }
+  GenericScopedHandle(const GenericScopedHandle&) = delete;
+  GenericScopedHandle& operator=(const GenericScopedHandle&) = delete;
+  ~GenericScopedHandle() { Close(); }
+
+  bool IsValid() const { return Traits::IsHandleValid(handle_); }
+  Handle Get() const { return handle_; }
+
+  // Replaces the owned handle, closing the previous one.
+  void Set(Handle handle) {
+    if (handle != handle_) {
+      Close();
+      handle_ = handle;
+    }
+  }
+
+  // Gives up ownership without closing.
+  Handle Take() {
+    Handle h = handle_;
+    handle_ = Traits::NullHandle();
+    return h;
+  }
+
+  void Close() {
+    if (IsValid()) {
+      DWORD error = ::GetLastError();
+      Traits::CloseHandle(handle_);
+      ::SetLastError(error);
+    }
+    handle_ = Traits::NullHandle();
+  }
+
+  // For out-parameters of APIs that return a new handle (RegOpenKeyExW).
+  Handle* Receive() {
+    Close();
+    return &handle_;
+  }
+
+ private:
+  Handle handle_;
+};
+
+// Kernel objects: both NULL and INVALID_HANDLE_VALUE mean "no handle".
+struct HandleTraits {
+  using Handle = HANDLE;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) {
+    return h != nullptr && h != INVALID_HANDLE_VALUE;
+  }
+  static void CloseHandle(Handle h) { ::CloseHandle(h); }
+};
+
+struct FindHandleTraits : HandleTraits {
+  static void CloseHandle(Handle h) { ::FindClose(h); }
+};
+
+struct RegKeyTraits {
+  using Handle = HKEY;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::RegCloseKey(h); }
+};
+
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::FreeLibrary(h); }
+};
+
+struct LocalMemoryTraits {
+  using Handle = HLOCAL;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::LocalFree(h); }
+};
+
+template <typename T>
+struct GdiObjectTraits {
+  using Handle = T;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::DeleteObject(h); }
+};
+
+using ScopedHandle = GenericScopedHandle<HandleTraits>;
+using ScopedFileHandle = ScopedHandle;
+using ScopedEventHandle = ScopedHandle;
+using ScopedMutexHandle = ScopedHandle;
+using ScopedProcessHandle = ScopedHandle;
+using ScopedThreadHandle = ScopedHandle;
+using ScopedFindHandle = GenericScopedHandle<FindHandleTraits>;
+using ScopedRegKey = GenericScopedHandle<RegKeyTraits>;
+using ScopedModule = GenericScopedHandle<ModuleTraits>;
+using ScopedLocalMemory = GenericScopedHandle<LocalMemoryTraits>;
+using ScopedBitmap = GenericScopedHandle<GdiObjectTraits<HBITMAP>>;
+using ScopedFont = GenericScopedHandle<GdiObjectTraits<HFONT>>;
+using ScopedBrush = GenericScopedHandle<GdiObjectTraits<HBRUSH>>;
+using ScopedRegion = GenericScopedHandle<GdiObjectTraits<HRGN>>;
+
+// Releases a mutex this thread owns when it goes out of scope.
+class ScopedMutexRelease {
+ public:
+  explicit ScopedMutexRelease(HANDLE mutex) : mutex_(mutex) {}
+  ScopedMutexRelease(const ScopedMutexRelease&) = delete;
+  ScopedMutexRelease& operator=(const ScopedMutexRelease&) = delete;
+  ~ScopedMutexRelease() {
+    if (mutex_) ::ReleaseMutex(mutex_);
+  }
+
+ private:
+  HANDLE mutex_;
+};
+
+// Owner of one COM interface pointer.
+template <typename T>
+class ScopedComPtr {
+ public:
+  ScopedComPtr() = default;
+  explicit ScopedComPtr(T* p) : p_(p) {}
+  ScopedComPtr(const ScopedComPtr&) = delete;
+  ScopedComPtr& operator=(const ScopedComPtr&) = delete;
+  ~ScopedComPtr() { Reset(); }
+  T* Get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  T** Receive() {
+    Reset();
+    return &p_;
+  }
+  void Reset() {
+    if (p_) {
+      p_->Release();
+      p_ = nullptr;
+    }
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+}  // namespace lite_util
+
+#endif  // INSTALLER_LITE_UTIL_SCOPED_HANDLE_H_

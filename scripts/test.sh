@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds what is missing and runs every test for both architectures: unit
+# tests (GoogleTest under Wine), integration tests of the real installer
+# under Wine, and the Python checks, in a fresh private Wine prefix.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bash "$top/scripts/build.sh"
+# shellcheck source=wine_env.sh
+. "$top/scripts/wine_env.sh"
+require_wine32
+
+wine_prefix_create "$top/build/wine/prefix"
+wine_server_start
+trap wine_server_stop EXIT
+
+# Window tests need a display.
+if [ -z "${DISPLAY:-}" ]; then
+  export DISPLAY=:97
+  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  trap 'wine_server_stop; kill $xvfb_pid 2>/dev/null || true' EXIT
+  sleep 1
+fi
+
+status=0
+for arch in i686 x86_64; do
+  echo "=== tests: $arch"
+  (cd "$top/build/$arch" && ctest --output-on-failure --timeout 600) || status=1
+done
+exit $status

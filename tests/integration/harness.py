@@ -1,0 +1,210 @@
+"""Runs the real installer under Wine for the integration tests.
+
+The test script (scripts/test.sh) has made a private Wine prefix and started
+its server; CTest hands over the build folder and the architecture.
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+BUILD_DIR = os.environ.get("LITE_BUILD_DIR", "")
+ARCH = os.environ.get("LITE_ARCH", "")
+BIN = os.path.join(BUILD_DIR, "bin")
+# 32-bit programs need the 32-bit loader; 64-bit ones the 64-bit loader.
+WINE = "wine" if ARCH == "i686" else "wine64"
+WINE_ENV = dict(os.environ,
+                PATH=os.environ.get("PATH", "") + ":/usr/lib/wine",
+                WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+
+INSTALLER = "lite_installer.exe"
+INSTALLER_SEAMS = "lite_installer_seams.exe"
+MUTEX_NAME = ("Local\\KelvraBrowserLiteInstallerMutex-"
+              "E523E369-4A72-4B13-AD57-5B956174172A")
+
+# 2023-05-04 10:11:12.345 4321:5678 INFO: text (Function:208)
+LOG_LINE = re.compile(
+    r"^(?P<date>\d{4}-\d{2}-\d{2}) (?P<time>\d{2}:\d{2}:\d{2}\.\d{3}) "
+    r"(?P<pid>\d{2,}):(?P<tid>\d{2,}) (?P<severity>INFO|ERROR|WARNING): "
+    r"(?P<text>.*) \((?P<function>[A-Za-z_][A-Za-z0-9_]*):(?P<line>\d+)\)$")
+
+
+def to_windows_path(unix_path):
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def bin_path(name):
+    return os.path.join(BIN, name)
+
+
+class Result:
+    def __init__(self, exit_code, pid, output):
+        self.exit_code = exit_code
+        self.pid = pid
+        self.output = output
+
+
+def parse_launcher_output(text):
+    pid = None
+    exit_code = None
+    for line in text.replace("\r", "").splitlines():
+        if line.startswith("pid="):
+            pid = int(line[4:])
+        elif line.startswith("exit_code="):
+            exit_code = int(line[len("exit_code="):].split()[0])
+        elif line.startswith("launch_error="):
+            raise AssertionError("could not start the program: " + line)
+    return pid, exit_code
+
+
+def launcher_command(program, args, temp_dir=None, env=None, cwd=None):
+    command = [WINE, bin_path("exit_code_launcher.exe")]
+    if temp_dir is not None:
+        win_temp = to_windows_path(temp_dir)
+        command += ["--env", "TEMP=" + win_temp, "--env", "TMP=" + win_temp]
+    for name, value in (env or {}).items():
+        command += ["--env", "%s=%s" % (name, value)]
+    if cwd is not None:
+        command += ["--cwd", to_windows_path(cwd)]
+    program_path = program if os.path.isabs(program) else bin_path(program)
+    command.append(to_windows_path(program_path))
+    return command + list(args)
+
+
+def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
+                timeout=90):
+    """Runs a Windows program to its end; returns its full exit code."""
+    completed = subprocess.run(
+        launcher_command(program, args, temp_dir, env, cwd), env=WINE_ENV,
+        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+        stdin=subprocess.DEVNULL, timeout=timeout)
+    output = completed.stdout.decode("utf-8", "replace")
+    pid, exit_code = parse_launcher_output(output)
+    if exit_code is None:
+        raise AssertionError("no exit code reported: %r" % output)
+    return Result(exit_code, pid, output)
+
+
+class Running:
+    """A Windows program started in the background through the launcher."""
+
+    def __init__(self, program, args=(), temp_dir=None, env=None):
+        self.process = subprocess.Popen(
+            launcher_command(program, args, temp_dir, env), env=WINE_ENV,
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+            stdin=subprocess.DEVNULL, start_new_session=True)
+        line = self.process.stdout.readline().decode().strip()
+        if not line.startswith("pid="):
+            self.kill_launcher()
+            raise AssertionError("program did not start: %r" % line)
+        self.pid = int(line[4:])
+
+    def is_running(self):
+        return self.process.poll() is None
+
+    def terminate_windows_process(self):
+        """TerminateProcess of the Windows program, as a crash would end it."""
+        subprocess.run([WINE, "taskkill", "/F", "/PID", str(self.pid)],
+                       env=WINE_ENV, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        return self.wait()
+
+    def wait(self, timeout=60):
+        output, _ = self.process.communicate(timeout=timeout)
+        _, exit_code = parse_launcher_output(output.decode("utf-8", "replace"))
+        return exit_code
+
+    def kill_launcher(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait()
+
+
+class MutexHolder:
+    """mutex_holder.exe keeping a named mutex owned or only open."""
+
+    def __init__(self, mode, name=MUTEX_NAME):
+        self.process = subprocess.Popen(
+            [WINE, bin_path("mutex_holder.exe"), mode, name, "120"],
+            env=WINE_ENV, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL)
+        line = self.process.stdout.readline().decode().strip()
+        if line != "ready":
+            self.close()
+            raise AssertionError("mutex holder failed: %r" % line)
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.stdin.close()
+            try:
+                self.process.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+def read_log(temp_dir, name="lite_installer.log"):
+    path = os.path.join(temp_dir, name)
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as f:
+        return f.read().decode("utf-8").split("\n")[:-1]
+
+
+LINE_PREFIX = re.compile(r"^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \d{2,}:\d{2,} ")
+
+
+def parse_log(lines):
+    """Parses every record; fails on any record that is not well-formed.
+
+    A Windows error text ends with a line break, so the function and line of
+    such a record stand at the start of the next physical line: a line
+    without the time prefix continues the record before it."""
+    joined = []
+    for line in lines:
+        if joined and not LINE_PREFIX.match(line):
+            joined[-1] += "\n" + line
+        else:
+            joined.append(line)
+    records = []
+    for record in joined:
+        match = LOG_LINE.match(record.replace("\r\n", " ").replace("\n", " "))
+        if not match:
+            raise AssertionError("malformed log record: %r" % record)
+        fields = match.groupdict()
+        fields["raw"] = record
+        records.append(fields)
+    return records
+
+
+def wait_until(predicate, timeout=20.0, interval=0.2):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if predicate():
+            return True
+        time.sleep(interval)
+    return predicate()
+
+
+class InstallerTestCase(unittest.TestCase):
+    """Gives every test its own temporary folder (the installer's TEMP)."""
+
+    def setUp(self):
+        if not BUILD_DIR or not os.path.isdir(BIN):
+            self.fail("LITE_BUILD_DIR does not name a build folder")
+        self.temp_dir = tempfile.mkdtemp(prefix="lite-it-")
+        self.addCleanup(shutil.rmtree, self.temp_dir, True)
+
+    def run_installer(self, args=(), program=INSTALLER, **kwargs):
+        kwargs.setdefault("temp_dir", self.temp_dir)
+        return run_program(program, args, **kwargs)
+
+    def log_records(self):
+        return parse_log(read_log(self.temp_dir))
+
+    def log_texts(self):
+        return [r["text"] for r in self.log_records()]
