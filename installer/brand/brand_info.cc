@@ -1,5 +1,7 @@
 #include "installer/brand/brand_info.h"
 
+#include "installer/ui/languages.h"
+
 namespace lite_installer {
 
 BrandInfo::BrandInfo(const std::wstring& temp_dir) : temp_dir_(temp_dir) {}
@@ -10,8 +12,9 @@ void BrandInfo::GetInfo(const std::string&) {
 }
 
 void BrandInfo::ApplyBrandDefaults() {
-  if (default_language_.empty()) default_language_ = "en";
-  language_id_ = 1033;
+  if (default_language_.empty())
+    default_language_ = LanguageCodeFromUserInterface();
+  language_id_ = LanguageIdFromCode(default_language_);
 }
 
 }  // namespace lite_installer

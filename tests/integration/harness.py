@@ -92,9 +92,11 @@ def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
 class Running:
     """A Windows program started in the background through the launcher."""
 
-    def __init__(self, program, args=(), temp_dir=None, env=None):
+    def __init__(self, program, args=(), temp_dir=None, env=None,
+                 unix_env=None):
         self.process = subprocess.Popen(
-            launcher_command(program, args, temp_dir, env), env=WINE_ENV,
+            launcher_command(program, args, temp_dir, env),
+            env=dict(WINE_ENV, **(unix_env or {})),
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
             stdin=subprocess.DEVNULL, start_new_session=True)
         line = self.process.stdout.readline().decode().strip()
@@ -145,6 +147,39 @@ class MutexHolder:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+
+
+def list_windows(pid):
+    """(kind, class, text) of the windows of a Windows process."""
+    completed = subprocess.run(
+        [WINE, bin_path("window_probe.exe"), str(pid)], env=WINE_ENV,
+        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+    rows = []
+    for line in completed.stdout.decode("utf-8", "replace").splitlines():
+        kind, _, rest = line.rstrip("\r").partition(" ")
+        window_class, _, text = rest.partition(" ")
+        if kind == "window":
+            _, _, text = text.partition(" ")  # visibility flag
+        rows.append((kind, window_class, text.replace("\\n", "\n")))
+    return rows
+
+
+def foreground_process_id():
+    completed = subprocess.run(
+        [WINE, bin_path("window_probe.exe"), "--foreground"], env=WINE_ENV,
+        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+    return int(completed.stdout.decode().strip() or 0)
+
+
+def screenshot(path):
+    """The whole X display as a PNG; returns the mean brightness (0..1)."""
+    subprocess.run(["import", "-window", "root", path], check=True,
+                   timeout=60, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    mean = subprocess.run(["convert", path, "-colorspace", "Gray", "-format",
+                           "%[fx:mean]", "info:"], check=True, timeout=60,
+                          stdout=subprocess.PIPE).stdout.decode()
+    return float(mean)
 
 
 def read_log(temp_dir, name="lite_installer.log"):

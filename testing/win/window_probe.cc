@@ -1,0 +1,72 @@
+// Lists the windows of a process for the window tests: one line per
+// top-level window ("window <class> <visible> <text>") followed by its
+// children ("child <class> <text>"), texts in UTF-8 with "\n" written as
+// the two characters \n. With "--foreground", prints the process id of the
+// foreground window's owner instead.
+// usage: window_probe.exe PID | window_probe.exe --foreground
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  std::string escaped;
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(),
+                                 static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string out(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                      &out[0], size, nullptr, nullptr);
+  for (char c : out) {
+    if (c == '\n') escaped += "\\n";
+    else if (c == '\r') escaped += "\\r";
+    else escaped += c;
+  }
+  return escaped;
+}
+
+std::wstring Text(HWND window) {
+  wchar_t buffer[2048];
+  int length = GetWindowTextW(window, buffer, 2048);
+  return std::wstring(buffer, length > 0 ? length : 0);
+}
+
+std::wstring Class(HWND window) {
+  wchar_t buffer[256];
+  int length = GetClassNameW(window, buffer, 256);
+  return std::wstring(buffer, length > 0 ? length : 0);
+}
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+  std::printf("child %s %s\n", Utf8(Class(child)).c_str(),
+              Utf8(Text(child)).c_str());
+  return TRUE;
+}
+
+BOOL CALLBACK PrintWindow(HWND window, LPARAM param) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != static_cast<DWORD>(param)) return TRUE;
+  std::printf("window %s %d %s\n", Utf8(Class(window)).c_str(),
+              IsWindowVisible(window) ? 1 : 0, Utf8(Text(window)).c_str());
+  EnumChildWindows(window, PrintChild, 0);
+  return TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2) return 2;
+  if (std::wstring(argv[1]) == L"--foreground") {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(GetForegroundWindow(), &owner);
+    std::printf("%lu\n", owner);
+    return 0;
+  }
+  EnumWindows(PrintWindow, static_cast<LPARAM>(std::wcstoul(argv[1], nullptr, 10)));
+  std::fflush(stdout);
+  return 0;
+}
