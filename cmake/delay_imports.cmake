@@ -18,9 +18,20 @@ foreach(dll ${LITE_DELAY_LOADED_DLLS})
 endforeach()
 add_custom_target(delay_import_libs DEPENDS ${LITE_DELAY_LIBS})
 
-# Links |target| against the delay-import libraries ahead of the compiler's
-# default import libraries, so that the delayed ones win.
+# The delay-import libraries must come after every static library that may
+# call into a system DLL (our own, jansson, libstdc++) and before the
+# default import libraries, or the linker binds such calls at load time.
+# CMake puts the standard libraries last, after all transitive ones, so the
+# delay libraries go at their head, for the targets of the calling directory.
+string(REPLACE ";" " " LITE_DELAY_LINK_FLAGS "${LITE_DELAY_LIBS}")
+macro(lite_use_delay_imports_in_this_directory)
+  set(CMAKE_CXX_STANDARD_LIBRARIES
+      "${LITE_DELAY_LINK_FLAGS} -ldelayimp ${CMAKE_CXX_STANDARD_LIBRARIES}")
+  set(CMAKE_C_STANDARD_LIBRARIES
+      "${LITE_DELAY_LINK_FLAGS} -ldelayimp ${CMAKE_C_STANDARD_LIBRARIES}")
+endmacro()
+
+# Makes sure the delay-import libraries exist before |target| links.
 function(lite_link_delay_imports target)
   add_dependencies(${target} delay_import_libs)
-  target_link_libraries(${target} PRIVATE ${LITE_DELAY_LIBS} delayimp)
 endfunction()

@@ -11,6 +11,7 @@
 #include "installer/crash/crash_reporter.h"
 #include "installer/install/installer.h"
 #include "installer/kelvra/util/interface_probe.h"
+#include "installer/lite_util/delay_load_hook.h"
 #include "installer/lite_util/disk_space.h"
 #include "installer/lite_util/logging/file_logger.h"
 #include "installer/lite_util/logging/log.h"
@@ -182,5 +183,7 @@ int RunInstaller() {
 }  // namespace lite_installer
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
+  // Before anything can bind a delayed import.
+  lite_util::InstallDelayLoadFailureHook();
   return lite_installer::RunInstaller();
 }

@@ -196,5 +196,39 @@ class ProcessorCheckTest(InstallerTestCase):
                 self.assertNotIn("Installing in silent mode.", texts)
 
 
+class DiskSpaceTest(InstallerTestCase):
+    """Free space comes through a seam of the test build."""
+
+    REQUIRED = 629145600
+
+    def run_with_free_space(self, free, args):
+        return self.run_installer(
+            args, program=harness.INSTALLER_SEAMS,
+            env={"LITE_INSTALLER_SEAM_FREE_DISK_BYTES": str(free)})
+
+    def test_not_enough_space_shows_the_notice_and_exits_403(self):
+        result = self.run_with_free_space(self.REQUIRED - 1, [])
+        self.assertEqual(result.exit_code, 403)
+        texts = self.log_texts()
+        self.assertIn("There is not enough disk space to install browser", texts)
+        self.assertTrue(any(t.startswith("Notice 446/447") for t in texts))
+        self.assertEqual(texts[-1], "Installer exit with code: 403")
+
+    def test_exactly_enough_space_goes_on_to_the_window(self):
+        result = self.run_with_free_space(self.REQUIRED, [])
+        self.assertEqual(result.exit_code, 500)
+        texts = self.log_texts()
+        self.assertNotIn("There is not enough disk space to install browser",
+                         texts)
+        self.assertIn("User cancelled installation.", texts)
+
+    def test_silent_run_is_not_stopped_by_low_space(self):
+        result = self.run_with_free_space(0, ["--silent"])
+        self.assertEqual(result.exit_code, 400)
+        texts = self.log_texts()
+        self.assertIn("There is not enough disk space to install browser", texts)
+        self.assertIn("Installing in silent mode.", texts)
+
+
 if __name__ == "__main__":
     unittest.main()

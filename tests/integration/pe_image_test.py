@@ -67,39 +67,37 @@ class PeImage:
 class ImageTest(unittest.TestCase):
 
     def images(self):
-        for name in IMAGES:
-            with self.subTest(image=name):
-                yield name, PeImage(harness.bin_path(name))
+        return [(name, PeImage(harness.bin_path(name))) for name in IMAGES]
 
     def test_architecture(self):
         expected = {"i686": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
-        for _, image in self.images():
+        for name, image in self.images():
             self.assertEqual((image.machine, image.magic),
-                             expected[harness.ARCH])
+                             expected[harness.ARCH], name)
 
     def test_load_time_imports_are_kernel32_and_the_c_runtime_only(self):
         # Everything else is delay-loaded after the DLL search is hardened.
-        for _, image in self.images():
+        for name, image in self.images():
             self.assertEqual(sorted(n.lower() for n in image.imported_dlls()),
-                             ["kernel32.dll", "msvcrt.dll"])
+                             ["kernel32.dll", "msvcrt.dll"], name)
 
     def test_product_version(self):
-        for _, image in self.images():
-            self.assertEqual(image.product_version(), "23.5.4.674")
+        for name, image in self.images():
+            self.assertEqual(image.product_version(), "23.5.4.674", name)
 
     def test_shared_section_holds_the_master_process_id(self):
         IMAGE_SCN_MEM_SHARED = 0x10000000
-        for _, image in self.images():
+        for name, image in self.images():
             shared = [s for s in image.sections if s[0] == "SHARED"]
-            self.assertEqual(len(shared), 1)
+            self.assertEqual(len(shared), 1, name)
             name, vsize, _, _, _, flags = shared[0]
             self.assertEqual(vsize, 4)
             self.assertTrue(flags & IMAGE_SCN_MEM_SHARED)
 
     def test_signed_with_a_certificate_table_at_the_end(self):
-        for _, image in self.images():
+        for name, image in self.images():
             offset, size = image.directories[4]
-            self.assertGreater(size, 0)
+            self.assertGreater(size, 0, name)
             self.assertEqual(offset + size, len(image.data))
             length, revision, kind = struct.unpack_from(
                 "<IHH", image.data, offset)

@@ -1,0 +1,52 @@
+"""The Windows release as the installer sees it, on real version answers:
+the test prefix is switched to Windows 7, 8.1 and 10 and back."""
+import subprocess
+import unittest
+
+import harness
+
+UBR_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion"
+
+
+def wine(*args):
+    return subprocess.run([harness.WINE] + list(args), env=harness.WINE_ENV,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          timeout=120).stdout.decode("utf-8", "replace")
+
+
+def set_windows_version(name):
+    wine("winecfg", "-v", name)
+
+
+def probe():
+    output = wine(harness.bin_path("windows_release_probe.exe"))
+    fields = dict(item.split("=") for item in output.split())
+    return int(fields["release"]), int(fields["build"]), int(fields["ubr"])
+
+
+class WindowsReleaseTest(unittest.TestCase):
+
+    def setUp(self):
+        self.original = wine("winecfg", "-v").strip() or "win7"
+        self.addCleanup(set_windows_version, self.original)
+        self.addCleanup(wine, "reg", "delete", UBR_KEY, "/v", "UBR", "/f")
+
+    def test_releases_seen_for_real(self):
+        cases = [("win7", 4, 7601), ("win81", 6, 9600), ("win10", 14, 18362)]
+        for name, release, build in cases:
+            with self.subTest(version=name):
+                set_windows_version(name)
+                self.assertEqual(probe(), (release, build, 0))
+
+    def test_update_build_revision_of_windows_10(self):
+        set_windows_version("win10")
+        wine("reg", "add", UBR_KEY, "/v", "UBR", "/t", "REG_DWORD",
+             "/d", "1234", "/f")
+        self.assertEqual(probe(), (14, 18362, 1234))
+        # Before Windows 10 there is no revision to report.
+        set_windows_version("win7")
+        self.assertEqual(probe()[2], 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
