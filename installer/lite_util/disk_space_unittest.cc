@@ -1,3 +1,4 @@
+#include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/disk_space.h"
 
 #include <windows.h>
@@ -16,15 +17,6 @@ namespace {
 // The unit tests link the seam reader that reads the environment.
 constexpr char kFreeBytesSeam[] = "LITE_INSTALLER_SEAM_FREE_DISK_BYTES";
 constexpr char kNotEnough[] = "There is not enough disk space to install browser";
-
-class RecordingSink : public LogSink {
- public:
-  explicit RecordingSink(std::vector<LogRecord>* records) : records_(records) {}
-  void Emit(const LogRecord& record) override { records_->push_back(record); }
-
- private:
-  std::vector<LogRecord>* records_;
-};
 
 class DiskSpaceTest : public testing::Test {
  protected:

@@ -1,3 +1,4 @@
+#include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/file_version.h"
 
 #include <windows.h>
@@ -13,15 +14,6 @@
 
 namespace lite_util {
 namespace {
-
-class RecordingSink : public LogSink {
- public:
-  explicit RecordingSink(std::vector<LogRecord>* records) : records_(records) {}
-  void Emit(const LogRecord& record) override { records_->push_back(record); }
-
- private:
-  std::vector<LogRecord>* records_;
-};
 
 // The installer is built into the same bin/ folder as the tests.
 std::wstring InstallerBesideTests() {

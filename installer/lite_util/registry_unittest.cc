@@ -1,3 +1,4 @@
+#include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/registry.h"
 
 #include <windows.h>
@@ -15,16 +16,6 @@ namespace lite_util {
 namespace {
 
 constexpr wchar_t kTestRoot[] = L"Software\\KelvraLiteUnitTest";
-
-// Keeps every log record of the test.
-class RecordingSink : public LogSink {
- public:
-  explicit RecordingSink(std::vector<LogRecord>* records) : records_(records) {}
-  void Emit(const LogRecord& record) override { records_->push_back(record); }
-
- private:
-  std::vector<LogRecord>* records_;
-};
 
 bool KeyExists(const std::wstring& path) {
   ScopedRegKey key;

@@ -1,3 +1,4 @@
+#include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/user_id.h"
 
 #include <windows.h>
@@ -18,15 +19,6 @@ namespace {
 
 constexpr wchar_t kMarkerKey[] = L"Software\\AppDataLow\\Kelvra";
 constexpr wchar_t kOldMarkerKey[] = L"Software\\Kelvra";
-
-class RecordingSink : public LogSink {
- public:
-  explicit RecordingSink(std::vector<LogRecord>* records) : records_(records) {}
-  void Emit(const LogRecord& record) override { records_->push_back(record); }
-
- private:
-  std::vector<LogRecord>* records_;
-};
 
 bool ReadFileBytes(const std::wstring& path, std::string* content) {
   ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,

@@ -1,0 +1,22 @@
+// A log sink for tests: keeps every record it receives.
+#ifndef INSTALLER_LITE_UTIL_LOGGING_RECORDING_LOG_SINK_FOR_TEST_H_
+#define INSTALLER_LITE_UTIL_LOGGING_RECORDING_LOG_SINK_FOR_TEST_H_
+
+#include <vector>
+
+#include "installer/lite_util/logging/log.h"
+
+namespace lite_util {
+
+class RecordingSink : public LogSink {
+ public:
+  explicit RecordingSink(std::vector<LogRecord>* records) : records_(records) {}
+  void Emit(const LogRecord& record) override { records_->push_back(record); }
+
+ private:
+  std::vector<LogRecord>* records_;
+};
+
+}  // namespace lite_util
+
+#endif  // INSTALLER_LITE_UTIL_LOGGING_RECORDING_LOG_SINK_FOR_TEST_H_
