@@ -6,7 +6,7 @@
 #include <string>
 
 #include "installer/lite_util/logging/log.h"
-#include "installer/lite_util/test_seam_value.h"
+#include "installer/lite_util/test_seams.h"
 
 namespace lite_util {
 namespace {

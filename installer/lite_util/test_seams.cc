@@ -1,10 +1,10 @@
-#include "installer/main/test_seams.h"
+#include "installer/lite_util/test_seams.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-namespace lite_installer {
+namespace lite_util {
 
 #if defined(LITE_INSTALLER_TEST_SEAMS)
 bool TestSeamEnabled(const char* name) {
@@ -23,8 +23,19 @@ bool TestSeamEnabled(const char* name) {
   }
   return false;
 }
+
+bool TestSeamValue(const char* name, std::string* value) {
+  std::string variable = std::string("LITE_INSTALLER_SEAM_") + name;
+  char buffer[256];
+  DWORD length =
+      ::GetEnvironmentVariableA(variable.c_str(), buffer, sizeof(buffer));
+  if (length == 0 || length >= sizeof(buffer)) return false;
+  value->assign(buffer, length);
+  return true;
+}
 #else
 bool TestSeamEnabled(const char*) { return false; }
+bool TestSeamValue(const char*, std::string*) { return false; }
 #endif
 
-}  // namespace lite_installer
+}  // namespace lite_util

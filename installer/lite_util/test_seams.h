@@ -1,0 +1,30 @@
+// Test seams: facts a test cannot arrange for real (missing hardening
+// functions, a processor without SSE3, the free disk space) can be handed to
+// the test builds of a program from outside. The shipped build is compiled
+// without LITE_INSTALLER_TEST_SEAMS: there every seam answers false and no
+// environment is consulted.
+#ifndef INSTALLER_LITE_UTIL_TEST_SEAMS_H_
+#define INSTALLER_LITE_UTIL_TEST_SEAMS_H_
+
+#include <string>
+
+namespace lite_util {
+
+// True when |name| is one of the comma-separated names of the environment
+// variable LITE_INSTALLER_TEST_SEAMS. Names:
+//   "no-dll-hardening"            SetSearchPathMode/SetDefaultDllDirectories
+//                                 look missing
+//   "plant-dll-in-protected-dir"  the launching role drops a .dll beside the
+//                                 protected copy
+//   "cpu-no-sse2", "cpu-no-sse3"  the processor feature query answers no
+bool TestSeamEnabled(const char* name);
+
+// The value of the environment variable "LITE_INSTALLER_SEAM_" + |name|.
+// Names:
+//   "FREE_DISK_BYTES"  decimal byte count HasEnoughDiskSpace takes as the
+//                      free space of the install drive
+bool TestSeamValue(const char* name, std::string* value);
+
+}  // namespace lite_util
+
+#endif  // INSTALLER_LITE_UTIL_TEST_SEAMS_H_
