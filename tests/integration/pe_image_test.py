@@ -94,6 +94,13 @@ class ImageTest(unittest.TestCase):
             self.assertEqual(vsize, 4)
             self.assertTrue(flags & IMAGE_SCN_MEM_SHARED)
 
+    def test_shipped_installer_carries_no_test_seams(self):
+        for variable in (b"LITE_INSTALLER_TEST_SEAMS", b"LITE_INSTALLER_SEAM_"):
+            shipped = PeImage(harness.bin_path(harness.INSTALLER)).data
+            seams = PeImage(harness.bin_path(harness.INSTALLER_SEAMS)).data
+            self.assertNotIn(variable, shipped)
+            self.assertIn(variable, seams)
+
     def test_signed_with_a_certificate_table_at_the_end(self):
         for name, image in self.images():
             offset, size = image.directories[4]
