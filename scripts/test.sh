@@ -2,6 +2,7 @@
 # Builds what is missing and runs every test for both architectures: unit
 # tests (GoogleTest under Wine), integration tests of the real installer
 # under Wine, and the Python checks, in a fresh private Wine prefix.
+# Arguments go to CTest (for example -R brand to run some tests only).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/build.sh"
@@ -9,7 +10,8 @@ bash "$top/scripts/build.sh"
 . "$top/scripts/wine_env.sh"
 require_wine32
 
-wine_prefix_create "$top/build/wine/prefix"
+root=${LITE_BUILD_ROOT:-$top/build}
+wine_prefix_create "$root/wine/prefix"
 wine_server_start
 trap wine_server_stop EXIT
 
@@ -25,6 +27,6 @@ fi
 status=0
 for arch in i686 x86_64; do
   echo "=== tests: $arch"
-  (cd "$top/build/$arch" && ctest --output-on-failure --timeout 600) || status=1
+  (cd "$root/$arch" && ctest --output-on-failure --timeout 600 "$@") || status=1
 done
 exit $status

@@ -106,7 +106,9 @@ TEST(WindowsReleaseTest, ProcessValuesDescribeTheRunningSystem) {
   EXPECT_EQ(info.dwBuildNumber, GetWindowsBuildNumber());
   // The UBR only exists from Windows 10 on (windows_release_test reads it
   // back on a Windows 10 prefix); earlier systems report 0.
-  if (expected < kWindows10) EXPECT_EQ(0u, GetWindowsUbr());
+  if (expected < kWindows10) {
+    EXPECT_EQ(0u, GetWindowsUbr());
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@ import unittest
 
 import harness
 
+# The installer reads the 64-bit view of the key (KEY_WOW64_64KEY), where
+# Windows keeps it; a 32-bit reg.exe writes there only when told to.
 UBR_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion"
 
 
@@ -29,7 +31,8 @@ class WindowsReleaseTest(unittest.TestCase):
     def setUp(self):
         self.original = wine("winecfg", "-v").strip() or "win7"
         self.addCleanup(set_windows_version, self.original)
-        self.addCleanup(wine, "reg", "delete", UBR_KEY, "/v", "UBR", "/f")
+        self.addCleanup(wine, "reg", "delete", UBR_KEY, "/v", "UBR", "/f",
+                        "/reg:64")
 
     def test_releases_seen_for_real(self):
         cases = [("win7", 4, 7601), ("win81", 6, 9600), ("win10", 14, 18362)]
@@ -41,7 +44,7 @@ class WindowsReleaseTest(unittest.TestCase):
     def test_update_build_revision_of_windows_10(self):
         set_windows_version("win10")
         wine("reg", "add", UBR_KEY, "/v", "UBR", "/t", "REG_DWORD",
-             "/d", "1234", "/f")
+             "/d", "1234", "/f", "/reg:64")
         self.assertEqual(probe(), (14, 18362, 1234))
         # Before Windows 10 there is no revision to report.
         set_windows_version("win7")
