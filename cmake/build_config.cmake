@@ -3,3 +3,13 @@
 set(LITE_PRODUCT_VERSION "23.5.4.674")
 set(LITE_PRODUCT_VERSION_COMMAS "23,5,4,674")
 set(KELVRA_SEARCH_DOMAIN "search.kelvra.example")
+# Hosts of the brand settings' default URLs, used when no brand or partner
+# package names its own (generated into service_hosts.h).
+# Download CDN: the setup archive and the assistant scenarios.
+set(KELVRA_DOWNLOAD_HOST "download.kelvra.example")
+# Legal documents: the licence agreement and the privacy policy.
+set(KELVRA_LEGAL_HOST "legal.kelvra.example")
+# Browser API: the variations (experiment) seed.
+set(KELVRA_BROWSER_API_HOST "api.browser.kelvra.example")
+# Second browser API host: the ABT experiments seed.
+set(KELVRA_ABT_API_HOST "abt.browser.kelvra.example")

@@ -10,6 +10,8 @@ PACKAGES=(
   wine wine64 curl
   xvfb xauth imagemagick
   googletest dpkg-dev
+  # scripts/fuzz_parsers.sh: native libFuzzer and sanitizer builds.
+  clang libclang-rt-14-dev
 )
 
 missing=()

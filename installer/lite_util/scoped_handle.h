@@ -9,6 +9,12 @@
 
 #include <utility>
 
+// WinINet's handle and its closer, declared as <wininet.h> declares them:
+// that header cannot share a file with <winhttp.h>, and every file that
+// includes this one would otherwise have to choose.
+typedef LPVOID HINTERNET;
+extern "C" DECLSPEC_IMPORT WINBOOL WINAPI InternetCloseHandle(HINTERNET);
+
 namespace lite_util {
 
 template <typename Traits>
@@ -99,12 +105,43 @@ struct LocalMemoryTraits {
   static void CloseHandle(Handle h) { ::LocalFree(h); }
 };
 
+// A view of a file mapping (MapViewOfFile); the mapping handle itself is a
+// kernel handle.
+struct MappedViewTraits {
+  using Handle = const void*;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::UnmapViewOfFile(h); }
+};
+
+// A cabinet decompression context (HFDI). cabinet.dll is loaded at run time,
+// so the context is released through the FDIDestroy its loader resolved and
+// recorded here; no context exists before that.
+struct FdiContextTraits {
+  using Handle = void*;
+  using DestroyFunction = int(__cdecl*)(void*);
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) {
+    if (destroy_function) destroy_function(h);
+  }
+  static inline DestroyFunction destroy_function = nullptr;
+};
+
 template <typename T>
 struct GdiObjectTraits {
   using Handle = T;
   static Handle NullHandle() { return nullptr; }
   static bool IsHandleValid(Handle h) { return h != nullptr; }
   static void CloseHandle(Handle h) { ::DeleteObject(h); }
+};
+
+// Session, connection and request handles of WinINet.
+struct InternetHandleTraits {
+  using Handle = HINTERNET;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::InternetCloseHandle(h); }
 };
 
 using ScopedHandle = GenericScopedHandle<HandleTraits>;
@@ -117,10 +154,13 @@ using ScopedFindHandle = GenericScopedHandle<FindHandleTraits>;
 using ScopedRegKey = GenericScopedHandle<RegKeyTraits>;
 using ScopedModule = GenericScopedHandle<ModuleTraits>;
 using ScopedLocalMemory = GenericScopedHandle<LocalMemoryTraits>;
+using ScopedMappedView = GenericScopedHandle<MappedViewTraits>;
+using ScopedFdiContext = GenericScopedHandle<FdiContextTraits>;
 using ScopedBitmap = GenericScopedHandle<GdiObjectTraits<HBITMAP>>;
 using ScopedFont = GenericScopedHandle<GdiObjectTraits<HFONT>>;
 using ScopedBrush = GenericScopedHandle<GdiObjectTraits<HBRUSH>>;
 using ScopedRegion = GenericScopedHandle<GdiObjectTraits<HRGN>>;
+using ScopedInternetHandle = GenericScopedHandle<InternetHandleTraits>;
 
 // Releases a mutex this thread owns when it goes out of scope.
 class ScopedMutexRelease {

@@ -146,9 +146,10 @@ class ProtectedCopyTest(InstallerTestCase):
         copy_texts = [r["text"] for r in records if int(r["pid"]) in copies]
         self.assertIn("Runned in secure environment.", copy_texts)
         self.assertIn("Installer exit with code: 400", copy_texts)
-        # The protected folder and the copy are gone.
+        # The protected folder and the copy are gone; the brand package
+        # stays for the browser setup.
         self.assertEqual(sorted(os.listdir(self.temp_dir)),
-                         ["lite_installer.log"])
+                         ["BrandFile", "lite_installer.log"])
 
     def test_launching_role_reports_insecure_copy(self):
         result = self.run_installer(

@@ -1,0 +1,73 @@
+#include "installer/brand/web_page_urls.h"
+
+#include "installer/brand/brand_info.h"
+#include "installer/brand/distrib_info_params.h"
+#include "installer/lite_util/string_util.h"
+
+namespace lite_installer {
+namespace {
+
+// Host names of the browser web site's country variants: deployment values
+// the brand owner has not supplied yet, under the reserved .example domain.
+constexpr char kBelarusHost[] = "browser.kelvra.by.example";
+constexpr char kInternationalHost[] = "browser.kelvra.com.example";
+constexpr char kTurkeyHost[] = "browser.kelvra.com.tr.example";
+constexpr char kUkraineHost[] = "browser.kelvra.ua.example";
+constexpr char kRussiaHost[] = "browser.kelvra.ru.example";
+
+// The parameters the download page understands; all others stay out of
+// the address.
+constexpr const char* kCarriedKeys[] = {
+    "banerid", "beta",       "betacusto",  "bgid",
+    "calypso", "custo",      "expcalypso", "football",
+    "lang",    "partner_id", "tablo",      "kvpartner_id"};
+
+const char* WebSiteHost(const std::string& brand_id) {
+  if (brand_id == "by")
+    return kBelarusHost;
+  if (brand_id == "int")
+    return kInternationalHost;
+  if (brand_id == "tb")
+    return kTurkeyHost;
+  if (brand_id == "ua" || brand_id == "ua-uk" || brand_id == "ua-ru")
+    return kUkraineHost;
+  return kRussiaHost;
+}
+
+bool IsCarriedKey(const std::string& key) {
+  for (const char* carried : kCarriedKeys) {
+    if (key == carried)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string BuildDownloadPageUrl(const std::string& brand_id,
+                                 const DistribParamsMap& params) {
+  std::string url =
+      std::string("https://") + WebSiteHost(brand_id) + "/download" + "?";
+  for (const auto& param : params) {
+    if (IsCarriedKey(param.first))
+      url += param.first + "=" + param.second + "&";
+  }
+  return url + "full=1" + "&code=" + "lite_install_failed";
+}
+
+std::string GetDownloadPageUrl(const BrandInfo& brand,
+                               const DistribInfoParams& distrib) {
+  return BuildDownloadPageUrl(brand.brand_id(), distrib.params());
+}
+
+std::wstring BuildLicenseUrlWithLanguage(const std::string& license_url,
+                                         const std::string& language) {
+  return lite_util::WidenBytes(license_url + "?lang=" + language);
+}
+
+std::wstring GetLicenseUrlWithLanguage(const BrandInfo& brand) {
+  return BuildLicenseUrlWithLanguage(brand.license_url(),
+                                     brand.default_language());
+}
+
+}  // namespace lite_installer
