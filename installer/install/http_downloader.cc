@@ -1,0 +1,331 @@
+#include "installer/install/http_downloader.h"
+
+#include <wininet.h>
+
+#include <cstring>
+#include <cwchar>
+#include <utility>
+
+#include "installer/install/content_range.h"
+#include "installer/install/download_clock.h"
+#include "installer/install/download_sink.h"
+#include "installer/lite_util/logging/log.h"
+#include "installer/lite_util/string_util.h"
+
+namespace lite_installer {
+namespace {
+
+constexpr wchar_t kAcceptHeader[] = L"Accept: */*";
+// Not named by <wininet.h>.
+constexpr int kStatusRangeNotSatisfiable = 416;
+// The error code reported for a download whose body ended before its
+// Content-Length: the one Windows gives for a connection the server ended.
+constexpr DWORD kIncompleteBodyError = ERROR_INTERNET_CONNECTION_ABORTED;
+// The error code reported when the server would not continue a download
+// at the size already stored (the code WinINet's own seek gives for an
+// HTTP download it cannot move in).
+constexpr DWORD kResumeRefusedError = ERROR_INTERNET_INVALID_OPERATION;
+
+struct OpenUrlCall {
+  HINTERNET internet;
+  const wchar_t* url;
+  const wchar_t* headers;
+  DWORD_PTR context;
+  HINTERNET result;
+  DWORD error;
+};
+
+void CallInternetOpenUrl(void* context) {
+  auto* call = static_cast<OpenUrlCall*>(context);
+  call->result = ::InternetOpenUrlW(call->internet, call->url, call->headers,
+                                    static_cast<DWORD>(-1),
+                                    INTERNET_FLAG_RELOAD, call->context);
+  call->error = call->result ? ERROR_SUCCESS : ::GetLastError();
+}
+
+}  // namespace
+
+HttpDownloader::HttpDownloader() : buffer_(new char[kDownloadBufferSize]()) {}
+
+HttpDownloader::~HttpDownloader() = default;
+
+void CALLBACK HttpDownloader::StatusCallback(HINTERNET handle,
+                                             DWORD_PTR context, DWORD status,
+                                             void* information,
+                                             DWORD information_length) {
+  if (status != INTERNET_STATUS_REDIRECT || !context || !information ||
+      information_length == 0) {
+    return;
+  }
+  auto* redirect_url = reinterpret_cast<std::wstring*>(context);
+  // The Unicode callback receives the address as UTF-16; some WinINet
+  // builds hand over ANSI text for a few statuses, which shows as a
+  // non-zero second byte of an address that starts with an ASCII letter.
+  const char* bytes = static_cast<const char*>(information);
+  if (information_length >= 2 && bytes[1] != '\0') {
+    redirect_url->assign(lite_util::WidenBytes(
+        std::string(bytes, strnlen(bytes, information_length))));
+    return;
+  }
+  const wchar_t* text = static_cast<const wchar_t*>(information);
+  redirect_url->assign(text,
+                       wcsnlen(text, information_length / sizeof(wchar_t)));
+}
+
+void HttpDownloader::SetError(const wchar_t* stage, DWORD error_code) {
+  error_ = stage + std::to_wstring(error_code);
+}
+
+bool HttpDownloader::IsSuccessStatus() const {
+  return status_code_ == HTTP_STATUS_OK ||
+         (resumed_ && status_code_ == HTTP_STATUS_PARTIAL_CONTENT);
+}
+
+bool HttpDownloader::OpenDownload(const std::wstring& url,
+                                  DownloadSink* sink) {
+  url_.clear();
+  error_.clear();
+  redirect_url_.clear();
+  exception_ = DownloadException();
+  total_size_ = 0;
+  sink_ = nullptr;
+  status_code_ = 0;
+  resumed_ = false;
+  url_handle_.Close();
+  internet_.Close();
+
+  const std::wstring agent = lite_util::Utf8ToWide(kDownloaderUserAgent);
+  internet_.Set(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG,
+                                nullptr, nullptr, 0));
+  if (!internet_.IsValid()) {
+    SetError(L"internet_open-", ::GetLastError());
+    return false;
+  }
+  if (::InternetSetStatusCallbackW(internet_.Get(), &StatusCallback) ==
+      INTERNET_INVALID_STATUS_CALLBACK) {
+    LOG(ERROR) << "SetStatusCallback failed";
+  }
+
+  // A sink that already holds the start of the file asks for the rest.
+  const uint64_t offset = sink->bytes_written();
+  std::wstring headers = kAcceptHeader;
+  if (offset > 0)
+    headers += L"\r\nRange: bytes=" + std::to_wstring(offset) + L"-";
+
+  OpenUrlCall call = {internet_.Get(), url.c_str(), headers.c_str(),
+                      reinterpret_cast<DWORD_PTR>(&redirect_url_), nullptr,
+                      ERROR_SUCCESS};
+  if (!RunUnderDelayLoadGuard(&CallInternetOpenUrl, &call, &exception_)) {
+    ::InternetSetStatusCallbackW(internet_.Get(), nullptr);
+    LOG(ERROR) << "An attempt to open url " << url << " generated an exception "
+               << exception_.code;
+    return false;
+  }
+  url_handle_.Set(call.result);
+  ::InternetSetStatusCallbackW(internet_.Get(), nullptr);
+  if (!url_handle_.IsValid()) {
+    SetError(L"internet_open_url-", call.error);
+    return false;
+  }
+
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (::HttpQueryInfoW(url_handle_.Get(),
+                       HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                       &status, &size, nullptr)) {
+    status_code_ = static_cast<int>(status);
+  }
+  if (offset > 0) {
+    CheckResumedAnswer(sink, offset);
+  } else if (status_code_ == HTTP_STATUS_OK) {
+    std::string length;
+    uint64_t value = 0;
+    if (QueryHeader(HTTP_QUERY_CONTENT_LENGTH, &length) &&
+        ParseContentLength(length, &value)) {
+      total_size_ = value;
+    }
+  }
+
+  url_ = url;
+  sink_ = sink;
+  LOG(INFO) << "Connection established: " << url;
+  return true;
+}
+
+void HttpDownloader::CheckResumedAnswer(DownloadSink* sink,
+                                        uint64_t offset) {
+  std::string text;
+  if (status_code_ == HTTP_STATUS_PARTIAL_CONTENT) {
+    ContentRange range;
+    if (QueryHeader(HTTP_QUERY_CONTENT_RANGE, &text) &&
+        ParseContentRange(text, &range) && range.first == offset &&
+        range.last + 1 == range.complete_length) {
+      resumed_ = true;
+      total_size_ = range.complete_length;
+      LOG(INFO) << "Download resumed at byte " << offset << " of "
+                << total_size_;
+      return;
+    }
+    LOG(WARNING) << "Cannot resume at byte " << offset
+                 << ", the answer holds \"" << text << "\"";
+  } else if (status_code_ == HTTP_STATUS_OK) {
+    // The server sends the whole file: take it from its first byte.
+    if (!sink->Reset()) {
+      SetError(L"write_file-", ::GetLastError());
+      return;
+    }
+    LOG(INFO) << "The server ignored the range; downloading from the start";
+    uint64_t value = 0;
+    if (QueryHeader(HTTP_QUERY_CONTENT_LENGTH, &text) &&
+        ParseContentLength(text, &value)) {
+      total_size_ = value;
+    }
+    return;
+  } else if (status_code_ == kStatusRangeNotSatisfiable) {
+    LOG(WARNING) << "Cannot resume at byte " << offset
+                 << ", the range is not satisfiable";
+  } else {
+    // Any other status fails the attempt through FinalizeDownload and
+    // keeps what was stored: the next attempt may still continue it.
+    return;
+  }
+  // The stored start no longer fits the file on the server: the next
+  // attempt starts from zero.
+  sink->Reset();
+  SetError(L"internet_set_file_pointer-", kResumeRefusedError);
+}
+
+uint32_t HttpDownloader::ReadChunk() {
+  if (!error_.empty() || !sink_ || !url_handle_.IsValid()) return 0;
+  if (!IsSuccessStatus()) return 0;
+  DWORD read = 0;
+  if (!::InternetReadFile(url_handle_.Get(), buffer_.get(),
+                          kDownloadBufferSize, &read)) {
+    SetError(L"internet_read-", ::GetLastError());
+    return 0;
+  }
+  if (read > 0 && !sink_->Write(buffer_.get(), read)) {
+    SetError(L"write_file-", ::GetLastError());
+    return 0;
+  }
+  return read;
+}
+
+bool HttpDownloader::FinalizeDownload(int* http_status) {
+  if (http_status) *http_status = status_code_;
+  if (!error_.empty() || !sink_) return false;
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  bool queried = ::HttpQueryInfoW(
+      url_handle_.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+      &status, &size, nullptr);
+  DWORD query_error = ::GetLastError();
+  if (!queried) status = 0;
+  if (http_status) *http_status = static_cast<int>(status);
+  if (!queried || !IsSuccessStatus()) {
+    error_ = L"final_query_info-" + std::to_wstring(status) + L"-" +
+             std::to_wstring(queried ? ERROR_SUCCESS : query_error);
+    LOG(WARNING) << "Unsuccessful download: " << url_;
+    return false;
+  }
+  // WinINet ends the body without an error when the connection closes
+  // early: only the count tells a cut download from a complete one.
+  if (total_size_ > 0 && sink_->bytes_written() != total_size_) {
+    SetError(L"internet_read-", kIncompleteBodyError);
+    LOG(WARNING) << "Incomplete download: " << sink_->bytes_written()
+                 << " of " << total_size_ << " bytes from " << url_;
+    return false;
+  }
+  return true;
+}
+
+bool HttpDownloader::QueryHeader(DWORD query, std::string* value) {
+  std::string buffer(64, '\0');
+  for (int i = 0; i < 2; ++i) {
+    DWORD size = static_cast<DWORD>(buffer.size());
+    if (::HttpQueryInfoA(url_handle_.Get(), query, &buffer[0], &size,
+                         nullptr)) {
+      buffer.resize(size);
+      *value = std::move(buffer);
+      return true;
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    buffer.assign(size + 1, '\0');
+  }
+  return false;
+}
+
+std::string HttpDownloader::GetResponseHeader(const std::string& name) {
+  if (!url_handle_.IsValid() || name.empty()) return std::string();
+  // HTTP_QUERY_CUSTOM takes the header's name in the buffer it fills.
+  std::string buffer(name.c_str(), name.size() + 1);
+  for (int i = 0; i < 2; ++i) {
+    DWORD size = static_cast<DWORD>(buffer.size());
+    if (::HttpQueryInfoA(url_handle_.Get(), HTTP_QUERY_CUSTOM, &buffer[0],
+                         &size, nullptr)) {
+      buffer.resize(size);
+      return buffer;
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    buffer.assign(size + 1, '\0');
+    std::memcpy(&buffer[0], name.c_str(), name.size() + 1);
+  }
+  return std::string();
+}
+
+bool HttpDownloader::DownloadToSink(const std::wstring& url,
+                                    HANDLE cancel_event, DownloadSink* sink) {
+  if (!OpenDownload(url, sink)) return false;
+  while (ReadChunk() > 0) {
+    if (IsEventSignaled(cancel_event)) {
+      LOG(INFO) << "Download cancelled: " << url;
+      return false;
+    }
+  }
+  return FinalizeDownload(nullptr);
+}
+
+bool HttpDownloader::DownloadToFile(const std::wstring& url,
+                                    const std::wstring& target_path,
+                                    HANDLE cancel_event) {
+  wchar_t temp_dir[MAX_PATH + 1] = {};
+  wchar_t temp_path[MAX_PATH + 1] = {};
+  DWORD length = ::GetTempPathW(MAX_PATH + 1, temp_dir);
+  if (length == 0 || length > MAX_PATH ||
+      !::GetTempFileNameW(temp_dir, L"lit", 0, temp_path)) {
+    PLOG(ERROR) << "Cannot make a temporary file for " << url;
+    return false;
+  }
+  bool ok = false;
+  {
+    lite_util::ScopedFileHandle file(
+        ::CreateFileW(temp_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+      PLOG(ERROR) << "Cannot open " << temp_path;
+    } else {
+      FileDownloadSink sink(file.Get());
+      ok = DownloadToSink(url, cancel_event, &sink);
+      sink_ = nullptr;
+    }
+  }
+  if (ok && !::MoveFileExW(temp_path, target_path.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    PLOG(ERROR) << "Cannot move the download to " << target_path;
+    ok = false;
+  }
+  ::DeleteFileW(temp_path);
+  return ok;
+}
+
+bool HttpDownloader::DownloadToString(const std::wstring& url,
+                                      HANDLE cancel_event,
+                                      std::string* bytes) {
+  StringDownloadSink sink;
+  bool ok = DownloadToSink(url, cancel_event, &sink);
+  sink_ = nullptr;
+  if (ok) *bytes = sink.TakeBytes();
+  return ok;
+}
+
+}  // namespace lite_installer

@@ -1,0 +1,107 @@
+// What HttpDownloader does without a server to talk to. Its downloads are
+// tested against the test service in tests/integration/download_test.py.
+#include "installer/install/http_downloader.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "installer/install/download_sink.h"
+#include "installer/lite_util/logging/recording_log_sink_for_test.h"
+#include "installer/lite_util/scoped_handle.h"
+
+namespace lite_installer {
+namespace {
+
+// Nothing listens on port 1 of the loopback address: the connection is
+// refused at once.
+constexpr wchar_t kRefusedUrl[] = L"http://127.0.0.1:1/setup.arc";
+
+class HttpDownloaderTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    lite_util::SetLogSink(new lite_util::RecordingSink(&records_));
+  }
+  void TearDown() override { lite_util::SetLogSink(nullptr); }
+
+  bool Logged(const std::string& start) {
+    for (const lite_util::LogRecord& record : records_) {
+      if (record.text.compare(0, start.size(), start) == 0) return true;
+    }
+    return false;
+  }
+
+  std::vector<lite_util::LogRecord> records_;
+  HttpDownloader downloader_;
+};
+
+TEST_F(HttpDownloaderTest, NothingIsReadBeforeAnOpen) {
+  EXPECT_EQ(0u, downloader_.ReadChunk());
+  int status = -1;
+  EXPECT_FALSE(downloader_.FinalizeDownload(&status));
+  EXPECT_EQ(0, status);
+  EXPECT_EQ("", downloader_.GetResponseHeader("Content-Length"));
+}
+
+TEST_F(HttpDownloaderTest, ARefusedConnectionFailsTheOpenWithItsCode) {
+  StringDownloadSink sink;
+  EXPECT_FALSE(downloader_.OpenDownload(kRefusedUrl, &sink));
+  EXPECT_EQ(L"internet_open_url-12029", downloader_.error());
+  EXPECT_EQ(L"", downloader_.url());
+  EXPECT_EQ(0u, downloader_.exception().code);
+  EXPECT_EQ(0u, downloader_.total_size());
+  // Every later step returns at once and the first error stays.
+  EXPECT_EQ(0u, downloader_.ReadChunk());
+  EXPECT_FALSE(downloader_.FinalizeDownload(nullptr));
+  EXPECT_EQ(L"internet_open_url-12029", downloader_.error());
+  EXPECT_FALSE(Logged("Connection established"));
+  EXPECT_FALSE(Logged("Unsuccessful download"));
+}
+
+TEST_F(HttpDownloaderTest, AnAddressWithoutSchemeFailsTheOpen) {
+  StringDownloadSink sink;
+  EXPECT_FALSE(downloader_.OpenDownload(L"setup.arc", &sink));
+  EXPECT_EQ(0u, downloader_.error().find(L"internet_open_url-"))
+      << std::string(downloader_.error().begin(), downloader_.error().end());
+  EXPECT_GT(downloader_.error().size(), wcslen(L"internet_open_url-"));
+}
+
+TEST_F(HttpDownloaderTest, AFailedFileDownloadLeavesNoFileBehind) {
+  wchar_t base[MAX_PATH + 1];
+  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH + 1, base));
+  std::wstring temp_dir = std::wstring(base) + L"lite_dl_" +
+                         std::to_wstring(::GetCurrentProcessId());
+  ASSERT_TRUE(::CreateDirectoryW(temp_dir.c_str(), nullptr));
+  wchar_t old_tmp[MAX_PATH + 1] = {};
+  DWORD had_tmp = ::GetEnvironmentVariableW(L"TMP", old_tmp, MAX_PATH + 1);
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"TMP", temp_dir.c_str()));
+
+  std::wstring target = temp_dir + L"\\target.arc";
+  EXPECT_FALSE(downloader_.DownloadToFile(kRefusedUrl, target, nullptr));
+  std::string bytes = "unchanged";
+  EXPECT_FALSE(downloader_.DownloadToString(kRefusedUrl, nullptr, &bytes));
+  EXPECT_EQ("unchanged", bytes);
+
+  ::SetEnvironmentVariableW(L"TMP", had_tmp ? old_tmp : nullptr);
+  WIN32_FIND_DATAW data;
+  std::vector<std::wstring> left;
+  {
+    lite_util::ScopedFindHandle find(
+        ::FindFirstFileW((temp_dir + L"\\*").c_str(), &data));
+    while (find.IsValid()) {
+      std::wstring name = data.cFileName;
+      if (name != L"." && name != L"..") left.push_back(name);
+      if (!::FindNextFileW(find.Get(), &data)) break;
+    }
+  }
+  for (const std::wstring& name : left)
+    ::DeleteFileW((temp_dir + L"\\" + name).c_str());
+  ::RemoveDirectoryW(temp_dir.c_str());
+  EXPECT_TRUE(left.empty()) << left.size() << " files left in the folder";
+}
+
+}  // namespace
+}  // namespace lite_installer
