@@ -13,3 +13,9 @@ set(KELVRA_LEGAL_HOST "legal.kelvra.example")
 set(KELVRA_BROWSER_API_HOST "api.browser.kelvra.example")
 # Second browser API host: the ABT experiments seed.
 set(KELVRA_ABT_API_HOST "abt.browser.kelvra.example")
+# The browser web site's country variants, for the download-page address.
+set(KELVRA_WEBSITE_HOST_BY "browser.kelvra.by.example")
+set(KELVRA_WEBSITE_HOST_INT "browser.kelvra.com.example")
+set(KELVRA_WEBSITE_HOST_TR "browser.kelvra.com.tr.example")
+set(KELVRA_WEBSITE_HOST_UA "browser.kelvra.ua.example")
+set(KELVRA_WEBSITE_HOST_RU "browser.kelvra.ru.example")

@@ -3,17 +3,18 @@
 #include "installer/brand/brand_info.h"
 #include "installer/brand/distrib_info_params.h"
 #include "installer/lite_util/string_util.h"
+#include "service_hosts.h"
 
 namespace lite_installer {
 namespace {
 
-// Host names of the browser web site's country variants: deployment values
-// the brand owner has not supplied yet, under the reserved .example domain.
-constexpr char kBelarusHost[] = "browser.kelvra.by.example";
-constexpr char kInternationalHost[] = "browser.kelvra.com.example";
-constexpr char kTurkeyHost[] = "browser.kelvra.com.tr.example";
-constexpr char kUkraineHost[] = "browser.kelvra.ua.example";
-constexpr char kRussiaHost[] = "browser.kelvra.ru.example";
+// Host names of the browser web site's country variants (build
+// configuration).
+constexpr char kBelarusHost[] = KELVRA_WEBSITE_HOST_BY;
+constexpr char kInternationalHost[] = KELVRA_WEBSITE_HOST_INT;
+constexpr char kTurkeyHost[] = KELVRA_WEBSITE_HOST_TR;
+constexpr char kUkraineHost[] = KELVRA_WEBSITE_HOST_UA;
+constexpr char kRussiaHost[] = KELVRA_WEBSITE_HOST_RU;
 
 // The parameters the download page understands; all others stay out of
 // the address.

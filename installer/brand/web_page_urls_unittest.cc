@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "service_hosts.h"
+
 namespace lite_installer {
 namespace {
 
@@ -12,18 +14,18 @@ TEST(DownloadPageUrlTest, CountryVariantFollowsTheBrandId) {
     const char* brand_id;
     const char* host;
   } cases[] = {
-      {"by", "browser.kelvra.by.example"},
-      {"int", "browser.kelvra.com.example"},
-      {"tb", "browser.kelvra.com.tr.example"},
-      {"ua", "browser.kelvra.ua.example"},
-      {"ua-uk", "browser.kelvra.ua.example"},
-      {"ua-ru", "browser.kelvra.ua.example"},
-      {"kelvra", "browser.kelvra.ru.example"},
+      {"by", KELVRA_WEBSITE_HOST_BY},
+      {"int", KELVRA_WEBSITE_HOST_INT},
+      {"tb", KELVRA_WEBSITE_HOST_TR},
+      {"ua", KELVRA_WEBSITE_HOST_UA},
+      {"ua-uk", KELVRA_WEBSITE_HOST_UA},
+      {"ua-ru", KELVRA_WEBSITE_HOST_UA},
+      {"kelvra", KELVRA_WEBSITE_HOST_RU},
       // Underscores are not the Ukrainian ids; unknown ids fall back too.
-      {"ua_uk", "browser.kelvra.ru.example"},
-      {"ua_ru", "browser.kelvra.ru.example"},
-      {"BY", "browser.kelvra.ru.example"},
-      {"", "browser.kelvra.ru.example"},
+      {"ua_uk", KELVRA_WEBSITE_HOST_RU},
+      {"ua_ru", KELVRA_WEBSITE_HOST_RU},
+      {"BY", KELVRA_WEBSITE_HOST_RU},
+      {"", KELVRA_WEBSITE_HOST_RU},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(BuildDownloadPageUrl(c.brand_id, {}),
@@ -34,7 +36,7 @@ TEST(DownloadPageUrlTest, CountryVariantFollowsTheBrandId) {
 
 TEST(DownloadPageUrlTest, CarriesOnlyTheKnownKeysInKeyOrder) {
   EXPECT_EQ(BuildDownloadPageUrl("ua_uk", {{"lang", "uk"}, {"foo", "1"}}),
-            std::string("https://browser.kelvra.ru.example/download?lang=uk&") +
+            std::string("https://" KELVRA_WEBSITE_HOST_RU "/download?lang=uk&") +
                 kTail);
   DistribParamsMap all = {
       {"tablo", "12"},    {"kvpartner_id", "11"}, {"partner_id", "10"},
@@ -45,14 +47,14 @@ TEST(DownloadPageUrlTest, CarriesOnlyTheKnownKeysInKeyOrder) {
       {"stat", "2"},      {"kvpin", "2"},
   };
   EXPECT_EQ(BuildDownloadPageUrl("by", all),
-            std::string("https://browser.kelvra.by.example/download?"
+            std::string("https://" KELVRA_WEBSITE_HOST_BY "/download?"
                         "banerid=1&beta=2&betacusto=3&bgid=4&calypso=5&"
                         "custo=6&expcalypso=7&football=8&kvpartner_id=11&"
                         "lang=9&partner_id=10&tablo=12&") +
                 kTail);
   // Values go in as they are, empty ones too.
   EXPECT_EQ(BuildDownloadPageUrl("int", {{"custo", "a b=c"}, {"beta", ""}}),
-            std::string("https://browser.kelvra.com.example/download?"
+            std::string("https://" KELVRA_WEBSITE_HOST_INT "/download?"
                         "beta=&custo=a b=c&") +
                 kTail);
 }
