@@ -30,12 +30,7 @@ class BrandInfoTest : public testing::Test {
   void TearDown() override { lite_util::SetLogSink(nullptr); }
 
   std::vector<std::string> Texts(const char* function) const {
-    std::vector<std::string> texts;
-    for (const LogRecord& record : records_) {
-      if (std::string(record.function_name) == function)
-        texts.push_back(record.text);
-    }
-    return texts;
+    return lite_util::TextsLoggedBy(records_, function);
   }
 
   BrandInfo brand_{L"C:\\temp\\"};

@@ -86,12 +86,7 @@ class BrandPackagesTest : public testing::Test {
   }
 
   std::vector<std::string> Texts(const char* function) const {
-    std::vector<std::string> texts;
-    for (const LogRecord& record : records_) {
-      if (std::string(record.function_name) == function)
-        texts.push_back(record.text);
-    }
-    return texts;
+    return lite_util::TextsLoggedBy(records_, function);
   }
   std::string Utf8(const std::wstring& text) {
     return lite_util::WideToUtf8(text);
