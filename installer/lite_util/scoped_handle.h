@@ -137,6 +137,14 @@ struct GdiObjectTraits {
 };
 
 // Session, connection and request handles of WinINet.
+// A window this code created and destroys.
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::DestroyWindow(h); }
+};
+
 struct InternetHandleTraits {
   using Handle = HINTERNET;
   static Handle NullHandle() { return nullptr; }
@@ -160,6 +168,7 @@ using ScopedBitmap = GenericScopedHandle<GdiObjectTraits<HBITMAP>>;
 using ScopedFont = GenericScopedHandle<GdiObjectTraits<HFONT>>;
 using ScopedBrush = GenericScopedHandle<GdiObjectTraits<HBRUSH>>;
 using ScopedRegion = GenericScopedHandle<GdiObjectTraits<HRGN>>;
+using ScopedWindow = GenericScopedHandle<WindowTraits>;
 using ScopedInternetHandle = GenericScopedHandle<InternetHandleTraits>;
 
 // Releases a mutex this thread owns when it goes out of scope.
