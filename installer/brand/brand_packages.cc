@@ -9,9 +9,9 @@
 #include "installer/brand/brand_autodetect.h"
 #include "installer/brand/brand_info.h"
 #include "installer/brand/cab_extractor.h"
+#include "installer/lite_util/bin_resource.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/registry.h"
-#include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
 
 namespace lite_installer {
@@ -19,7 +19,6 @@ namespace {
 
 constexpr WORD kPartnerPackageId = 320;
 constexpr WORD kDefaultBrandPackageId = 319;
-constexpr wchar_t kPackageResourceType[] = L"BIN";
 constexpr char kBrandSettingsName[] = "brand_config";
 constexpr char kPartnerSettingsName[] = "partner_config";
 
@@ -28,21 +27,8 @@ constexpr wchar_t kBrandFileValue[] = L"BrandFile";
 constexpr wchar_t kPartnerFileValue[] = L"PartnerFile";
 constexpr wchar_t kLanguageValue[] = L"lang";
 
-// A copy of a "BIN" resource of this program; empty when it is missing.
-std::string LoadPackageResource(const wchar_t* name) {
-  HMODULE module = ::GetModuleHandleW(nullptr);
-  HRSRC resource = ::FindResourceW(module, name, kPackageResourceType);
-  if (!resource) return std::string();
-  // Resources live as long as the module: nothing to release.
-  HGLOBAL loaded = ::LoadResource(module, resource);
-  const void* data = loaded ? ::LockResource(loaded) : nullptr;
-  DWORD size = ::SizeofResource(module, resource);
-  if (!data || size == 0) return std::string();
-  return std::string(static_cast<const char*>(data), size);
-}
-
 std::string LoadPackageResource(WORD id) {
-  return LoadPackageResource(MAKEINTRESOURCEW(id));
+  return lite_util::LoadBinResource(MAKEINTRESOURCEW(id));
 }
 
 std::string ToUpperAscii(std::string text) {
@@ -55,29 +41,7 @@ std::string ToUpperAscii(std::string text) {
 // "BRAND_" + |upper_name|, widened byte by byte.
 std::string LoadNamedBrandPackage(const std::string& upper_name) {
   std::wstring name = lite_util::WidenBytes("BRAND_" + upper_name);
-  return LoadPackageResource(name.c_str());
-}
-
-// Writes the package for the browser setup. A failure does not stop the
-// start-up (the settings are applied from memory all the same), but a
-// partly written file is removed so that the setup never reads a truncated
-// cabinet.
-void WritePackageFile(const std::wstring& path, const std::string& bytes) {
-  lite_util::ScopedFileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid()) {
-    PLOG(WARNING) << "Can't create package file " << path;
-    return;
-  }
-  DWORD written = 0;
-  if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                   &written, nullptr) ||
-      written != bytes.size()) {
-    PLOG(WARNING) << "Can't write package file " << path;
-    file.Close();
-    ::DeleteFileW(path.c_str());
-  }
+  return lite_util::LoadBinResource(name.c_str());
 }
 
 }  // namespace
@@ -98,7 +62,7 @@ void BrandInfo::GetInfoFromResources(const std::string& brand_name) {
   if (!partner_package.empty()) {
     LOG(INFO) << "Extract Partner package: " << partner_package_path_ << " ["
               << partner_package.size() << "B]";
-    WritePackageFile(partner_package_path_, partner_package);
+    lite_util::WriteBinFile(partner_package_path_, partner_package);
     partner_package_written_ = true;
     ExtractAndApplyPackage(partner_package, kPartnerSettingsName);
   } else {
@@ -125,7 +89,7 @@ void BrandInfo::GetInfoFromResources(const std::string& brand_name) {
   }
   LOG(INFO) << "Extract Brand package: " << brand_package_path_ << " ["
             << brand_package.size() << "B]";
-  WritePackageFile(brand_package_path_, brand_package);
+  lite_util::WriteBinFile(brand_package_path_, brand_package);
   brand_package_written_ = true;
   ExtractAndApplyPackage(brand_package, kBrandSettingsName);
 }

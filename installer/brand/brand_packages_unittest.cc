@@ -255,7 +255,7 @@ TEST_F(BrandPackagesTest, UnwritablePackageFilesStillApplyTheSettings) {
   EXPECT_EQ(ReadFileBytes(missing_dir + L"BrandFile"), "<missing>");
   std::vector<LogRecord> warnings;
   for (const LogRecord& record : records_) {
-    if (std::string(record.function_name) == "WritePackageFile")
+    if (std::string(record.function_name) == "WriteBinFile")
       warnings.push_back(record);
   }
   ASSERT_EQ(warnings.size(), 2u);
@@ -263,7 +263,7 @@ TEST_F(BrandPackagesTest, UnwritablePackageFilesStillApplyTheSettings) {
   for (size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(warnings[i].severity, lite_util::LOG_WARNING);
     std::string expected =
-        "Can't create package file " + Utf8(missing_dir) + kFiles[i];
+        "Can't create file " + Utf8(missing_dir) + kFiles[i];
     EXPECT_EQ(warnings[i].text.compare(0, expected.size(), expected), 0)
         << warnings[i].text;
   }

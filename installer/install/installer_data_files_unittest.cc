@@ -1,0 +1,125 @@
+#include "installer/install/installer_data_files.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "installer/lite_util/bin_resource.h"
+#include "installer/lite_util/logging/recording_log_sink_for_test.h"
+#include "installer/lite_util/string_util.h"
+#include "installer/main/command_line.h"
+
+namespace lite_installer {
+namespace {
+
+using lite_util::LogRecord;
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream in(lite_util::WideToUtf8(path), std::ios::binary);
+  if (!in) return "<missing>";
+  return std::string((std::istreambuf_iterator<char>(in)),
+                     std::istreambuf_iterator<char>());
+}
+
+// The shipped initial preferences as the test program carries them.
+std::string PreferencesResource() {
+  return lite_util::LoadBinResource(MAKEINTRESOURCEW(305));
+}
+
+class InstallerDataFilesTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    dir_ = std::wstring(temp) + L"lite_data_files_test\\";
+    ::CreateDirectoryW(dir_.c_str(), nullptr);
+    for (const wchar_t* name : {L"master_preferences", L"clids.xml",
+                                L"website.ico", L"abt_config_resource"}) {
+      ::DeleteFileW((dir_ + name).c_str());
+    }
+    lite_util::SetLogSink(new lite_util::RecordingSink(&records_));
+  }
+  void TearDown() override {
+    lite_util::SetLogSink(nullptr);
+    ::DeleteFileW((dir_ + L"master_preferences").c_str());
+    ::RemoveDirectoryW(dir_.c_str());
+  }
+  std::vector<std::string> Warnings() const {
+    return lite_util::TextsLoggedBy(records_, "ExtractInstallerDataIfAbsent");
+  }
+
+  std::wstring dir_;
+  std::vector<LogRecord> records_;
+};
+
+TEST_F(InstallerDataFilesTest, EmptyPathsGetCopiesOfTheResourcesInTemp) {
+  InstallerDataPaths paths;
+  ExtractInstallerDataIfAbsent(dir_, &paths);
+  EXPECT_EQ(dir_ + L"master_preferences", paths.installer_data_path);
+  std::string preferences = ReadBytes(paths.installer_data_path);
+  EXPECT_EQ(PreferencesResource(), preferences);
+  EXPECT_NE(std::string::npos, preferences.find("variations_compressed_seed"));
+  // Missing numbered resources keep their paths, without a file.
+  EXPECT_EQ(dir_ + L"clids.xml", paths.clids_file_path);
+  EXPECT_EQ(dir_ + L"website.ico", paths.website_icon_path);
+  EXPECT_EQ("<missing>", ReadBytes(paths.clids_file_path));
+  EXPECT_EQ("<missing>", ReadBytes(paths.website_icon_path));
+  // A missing experiment configuration leaves no path at all.
+  EXPECT_EQ(L"", paths.abt_config_path);
+  EXPECT_EQ("<missing>", ReadBytes(dir_ + L"abt_config_resource"));
+  EXPECT_EQ((std::vector<std::string>{
+                "Failed to extract resource 306",
+                "Failed to extract resource 323",
+                "Failed to extract resource abt_config_resource"}),
+            Warnings());
+  for (const LogRecord& record : records_)
+    EXPECT_EQ(lite_util::LOG_WARNING, record.severity);
+}
+
+TEST_F(InstallerDataFilesTest, PresetPathsAreKeptWhetherOrNotTheFilesExist) {
+  CommandLine command_line = CommandLine::FromString(
+      L"lite.exe --installerdata=C:\\none\\prefs --clids-file=x.xml "
+      L"--kelvra-website-icon-file=\"C:\\a b\\i.ico\" "
+      L"--abt-config-resource-file=C:\\none\\abt");
+  InstallerDataPaths paths = InstallerDataPathsFromCommandLine(command_line);
+  InstallerDataPaths before = paths;
+  ExtractInstallerDataIfAbsent(dir_, &paths);
+  EXPECT_EQ(before.installer_data_path, paths.installer_data_path);
+  EXPECT_EQ(L"C:\\none\\prefs", paths.installer_data_path);
+  EXPECT_EQ(L"x.xml", paths.clids_file_path);
+  EXPECT_EQ(L"C:\\a b\\i.ico", paths.website_icon_path);
+  EXPECT_EQ(L"C:\\none\\abt", paths.abt_config_path);
+  EXPECT_TRUE(Warnings().empty());
+  EXPECT_EQ("<missing>", ReadBytes(dir_ + L"master_preferences"));
+}
+
+TEST_F(InstallerDataFilesTest, ASecondRunOverwritesTheCopies) {
+  std::ofstream(lite_util::WideToUtf8(dir_ + L"master_preferences"),
+                std::ios::binary)
+      << "an older, longer file of an earlier run ............................"
+         "........................................................."
+         "........................................................."
+         "........................................................."
+         "......................................................";
+  InstallerDataPaths paths;
+  ExtractInstallerDataIfAbsent(dir_, &paths);
+  EXPECT_EQ(PreferencesResource(),
+            ReadBytes(dir_ + L"master_preferences"));
+}
+
+TEST_F(InstallerDataFilesTest, ExtractionResultIsTheResourceNotTheWrite) {
+  std::wstring unwritable = dir_ + L"no\\such\\folder\\file";
+  EXPECT_TRUE(ExtractResourceToFile(305, unwritable));
+  EXPECT_FALSE(ExtractResourceToFile(306, dir_ + L"clids.xml"));
+  EXPECT_FALSE(ExtractNamedResourceToFile(L"ABT_CONFIG", dir_ + L"abt"));
+  EXPECT_TRUE(ExtractNamedResourceToFile(L"FILE_BRAND_CONFIG", unwritable));
+  EXPECT_EQ("<missing>", ReadBytes(dir_ + L"abt"));
+}
+
+}  // namespace
+}  // namespace lite_installer
