@@ -17,6 +17,7 @@ flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -I"$top"
 declare -A sources=(
   [installer_tag_fuzzer]="testing/fuzz/installer_tag_fuzzer.cc installer/brand/installer_tag_reader.cc"
   [distrib_params_fuzzer]="testing/fuzz/distrib_params_fuzzer.cc installer/brand/distrib_params_text.cc"
+  [settings_text_fuzzer]="testing/fuzz/settings_text_fuzzer.cc installer/brand/settings_text.cc -ljansson"
 )
 
 # Seeds: small well-formed inputs, so that the fuzzer starts inside the
@@ -29,6 +30,13 @@ seed_corpus() {
       printf 'a=1&b=x=y&c' > "$dir/seed1"
       printf 'a=1&&b=2' > "$dir/seed2"
       printf 'lang=tr&def=1&stat=2' > "$dir/seed3"
+      ;;
+    settings_text_fuzzer)
+      for package in "$top"/resources/packages/*/*.json; do
+        cp "$package" "$dir/$(basename "$(dirname "$package")").json"
+      done
+      printf '{"install": {"setup_url": "http://x//y", "pin": {}}, /* c */ "a": 1}' > "$dir/seed1"
+      printf '// sig\n{"s": "/* not a comment */", "t": true}' > "$dir/seed2"
       ;;
     installer_tag_fuzzer)
       python3 - "$top" "$dir" <<'PY'
@@ -68,7 +76,7 @@ PY
 
 status=0
 printf '%-24s %12s %10s %s\n' target executions findings log
-for target in installer_tag_fuzzer distrib_params_fuzzer; do
+for target in installer_tag_fuzzer distrib_params_fuzzer settings_text_fuzzer; do
   # shellcheck disable=SC2086
   (cd "$top" && "$cxx" "${flags[@]}" ${sources[$target]} -o "$out/$target")
   corpus=$out/$target.corpus

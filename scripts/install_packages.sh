@@ -11,7 +11,7 @@ PACKAGES=(
   xvfb xauth imagemagick
   googletest dpkg-dev
   # scripts/fuzz_parsers.sh: native libFuzzer and sanitizer builds.
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev libjansson-dev
 )
 
 missing=()
