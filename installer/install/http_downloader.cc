@@ -2,6 +2,8 @@
 
 #include <wininet.h>
 
+#include <delayimp.h>
+
 #include <cstring>
 #include <cwchar>
 #include <utility>
@@ -11,6 +13,7 @@
 #include "installer/install/download_sink.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/string_util.h"
+#include "installer/lite_util/test_seams.h"
 
 namespace lite_installer {
 namespace {
@@ -35,8 +38,23 @@ struct OpenUrlCall {
   DWORD error;
 };
 
+// What the delay-load helper raises inside the open on systems where a
+// module of the CryptoPro provider cannot load its library; test builds
+// raise it on request, as Wine has no such provider.
+void RaiseCryptoProLoadFailure() {
+  DelayLoadInfo info = {};
+  info.cb = sizeof(info);
+  info.szDll = "cplib.dll";
+  info.dlp.fImportByName = TRUE;
+  info.dlp.szProcName = "CryptoProCspInitialize";
+  ULONG_PTR arguments[1] = {reinterpret_cast<ULONG_PTR>(&info)};
+  ::RaiseException(kDelayLoadModuleNotFound, 0, 1, arguments);
+}
+
 void CallInternetOpenUrl(void* context) {
   auto* call = static_cast<OpenUrlCall*>(context);
+  if (lite_util::TestSeamEnabled("cryptopro-load-failure"))
+    RaiseCryptoProLoadFailure();
   call->result = ::InternetOpenUrlW(call->internet, call->url, call->headers,
                                     static_cast<DWORD>(-1),
                                     INTERNET_FLAG_RELOAD, call->context);

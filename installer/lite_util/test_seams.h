@@ -17,12 +17,16 @@ namespace lite_util {
 //   "plant-dll-in-protected-dir"  the launching role drops a .dll beside the
 //                                 protected copy
 //   "cpu-no-sse2", "cpu-no-sse3"  the processor feature query answers no
+//   "cryptopro-load-failure"      opening a download raises the CryptoPro
+//                                 provider's missing-library exception
 bool TestSeamEnabled(const char* name);
 
 // The value of the environment variable "LITE_INSTALLER_SEAM_" + |name|.
 // Names:
 //   "FREE_DISK_BYTES"  decimal byte count HasEnoughDiskSpace takes as the
 //                      free space of the install drive
+//   "DOWNLOAD_RETRY_DELAY_MS"  the pause between setup-archive download
+//                      attempts, in milliseconds
 bool TestSeamValue(const char* name, std::string* value);
 
 }  // namespace lite_util

@@ -204,14 +204,14 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             return
         to_send = min(length, route.drop_after) if drop else length
-        self._write_body(route, start, to_send)
+        self._write_body(request, route, start, to_send)
         self.wfile.flush()
         request.finished = time.time()
         if close:
             self.close_connection = True
             self._cut_connection()
 
-    def _write_body(self, route, start, length):
+    def _write_body(self, request, route, start, length):
         sent = 0
         begun = time.monotonic()
         block = WRITE_BLOCK
@@ -231,6 +231,7 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
                     time.sleep(pause)
             self.wfile.write(data)
             sent += len(data)
+            request.sent = sent
 
     def _cut_connection(self):
         """Ends the connection at once: the client sees the end of data."""
@@ -250,6 +251,7 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
         if self.command != "HEAD":
             self.wfile.write(body)
         if request is not None:
+            request.sent = 0 if self.command == "HEAD" else len(body)
             request.finished = time.time()
 
     def _simple_answer(self, status, body):

@@ -106,6 +106,8 @@ class Request:
         self.time = time.time()
         # When the last byte of the answer was handed to the connection.
         self.finished = None
+        # Body bytes of the answer handed to the connection.
+        self.sent = 0
 
     def header(self, name, default=None):
         for key, value in self.headers:
@@ -123,7 +125,7 @@ class Request:
                 "body_base64": base64.b64encode(self.body).decode("ascii"),
                 "via_proxy": self.via_proxy, "target": self.target,
                 "status": self.status, "time": self.time,
-                "finished": self.finished}
+                "finished": self.finished, "sent": self.sent}
 
     @staticmethod
     def from_json(value):
@@ -135,6 +137,7 @@ class Request:
         request.status = value["status"]
         request.time = value["time"]
         request.finished = value["finished"]
+        request.sent = value.get("sent", 0)
         return request
 
     def __repr__(self):

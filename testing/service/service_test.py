@@ -34,6 +34,17 @@ def tearDownModule():
     _ca.remove()
 
 
+def sent_counts(read_requests, timeout=10):
+    """The body bytes of each answer, once every answer has ended."""
+    deadline = time.time() + timeout
+    requests = read_requests()
+    while any(r.finished is None for r in requests) and \
+            time.time() < deadline:
+        time.sleep(0.02)
+        requests = read_requests()
+    return [r.sent for r in requests]
+
+
 class ServiceTestCase(unittest.TestCase):
 
     def setUp(self):
@@ -135,6 +146,10 @@ class FaultTest(ServiceTestCase):
         response, body, complete = self.get("/cut.arc")
         self.assertTrue(complete)
         self.assertEqual(BODY, body)
+        # The records count the body bytes each answer really carried (the
+        # last count lands just after the client may have read the body).
+        self.assertEqual([1000, 1000, len(BODY)],
+                         sent_counts(self.service.requests))
 
     def test_cut_counts_bytes_of_a_ranged_answer(self):
         self.service.add_route(HOST, "/cut.arc", body=BODY, drop_after=10)
@@ -435,6 +450,9 @@ class ControlApiTest(unittest.TestCase):
         self.assertEqual([None, "bytes=100-"],
                          [r.header("Range") for r in records])
         self.assertEqual([200, 206], [r.status for r in records])
+        self.assertEqual([100, len(BODY) - 100],
+                         sent_counts(lambda: self.control.requests(
+                             path="/setup.arc")))
         self.assertEqual([], self.control.requests(path="/__control/info"))
 
         self.control.add_redirect_chain(HOST, "/r", "/setup.arc", hops=2)

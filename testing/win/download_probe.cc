@@ -12,22 +12,39 @@
 //       up to COUNT attempts (DownloadFile, no pause between them) into
 //       one FileDownloadSink on SINK_FILE, which later attempts continue;
 //       prints "attempt=N ok=0|1 error=... bytes_written=... total_size=..."
+//   download_probe.exe module TARGET SETTINGS_FILE [OPTION...]
+//       the setup-archive download (DownloadModule) into TARGET with the
+//       URLs of the brand settings in SETTINGS_FILE (JSON, as a brand
+//       package carries them). OPTIONs: "download-x64", "download-x32"
+//       (the switches), "stop-file=PATH" (the stop event is set once PATH
+//       exists). Prints "started", one "attempt=N ok=... error=...
+//       bytes_written=... total_size=... url=... redirect=... x64=..." line
+//       per attempt event and "pause=MS stopped=0|1" per pause, in the
+//       order they happen, then "result_code=N", "elapsed_ms=N" and
+//       "peak_private_bytes=N". The pause comes from the seam value
+//       DOWNLOAD_RETRY_DELAY_MS when it is set.
 // Exit code: 0 when the download succeeded, 1 when it failed, 2 for a bad
-// usage.
+// usage; module mode exits with the download's result code (0, 2 or 3).
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <string>
 
+#include "installer/brand/brand_info.h"
+#include "installer/install/delegate_progress_observer.h"
 #include "installer/install/download_clock.h"
+#include "installer/install/download_event_reporter.h"
 #include "installer/install/download_file.h"
+#include "installer/install/download_module.h"
+#include "installer/install/installer_delegate.h"
 #include "installer/install/download_sink.h"
 #include "installer/install/http_downloader.h"
 #include "installer/lite_util/delay_load_hook.h"
 #include "installer/lite_util/logging/file_logger.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
+#include "installer/main/command_line.h"
 
 namespace {
 
@@ -87,6 +104,183 @@ int RunAttempts(const std::wstring& url, const std::wstring& sink_path,
   return ok ? 0 : 1;
 }
 
+// The system clock, printing each pause between attempts.
+class PrintingClock : public lite_installer::DownloadClock {
+ public:
+  uint32_t TickCount() override {
+    return lite_installer::SystemDownloadClock()->TickCount();
+  }
+  bool WaitForStop(HANDLE stop_event, uint32_t milliseconds) override {
+    bool stopped = lite_installer::SystemDownloadClock()->WaitForStop(
+        stop_event, milliseconds);
+    std::printf("pause=%u stopped=%d\n", milliseconds, stopped ? 1 : 0);
+    std::fflush(stdout);
+    return stopped;
+  }
+};
+
+class PrintingReporter : public lite_installer::DownloadEventReporter {
+ public:
+  void OnDownloadStarted() override {
+    std::printf("started\n");
+    std::fflush(stdout);
+  }
+  void OnDownloadAttempt(
+      const lite_installer::DownloadAttemptRecord& attempt) override {
+    std::printf(
+        "attempt=%d ok=%d error=%s bytes_written=%llu total_size=%llu "
+        "url=%s redirect=%s x64=%d\n",
+        attempt.attempt_number, attempt.success ? 1 : 0,
+        lite_util::WideToUtf8(attempt.error).c_str(),
+        static_cast<unsigned long long>(attempt.downloaded_size),
+        static_cast<unsigned long long>(attempt.total_size),
+        lite_util::WideToUtf8(attempt.url).c_str(),
+        lite_util::WideToUtf8(attempt.redirect_url).c_str(),
+        attempt.architecture);
+    std::fflush(stdout);
+  }
+};
+
+// Counts the delegate's progress calls instead of moving a progress bar.
+class CountingDelegate : public lite_installer::InstallerDelegate {
+ public:
+  void OnDownloadProgress(float fraction) override {
+    ++progress_calls;
+    last_fraction = fraction;
+  }
+  void OnSlowDownload() override {}
+  void OnRemainingTime(int, int) override {}
+  void OnFinished(bool) override {}
+  void OnError(int) override {}
+  HWND GetWindowHandle() override { return nullptr; }
+  void SetProgress(int) override {}
+  void OnSetupStarted() override {}
+  unsigned long long progress_calls = 0;
+  float last_fraction = 0;
+};
+
+struct StopFileWatch {
+  std::wstring path;
+  HANDLE stop_event;
+  HANDLE done_event;
+};
+
+DWORD WINAPI WatchStopFile(void* context) {
+  auto* watch = static_cast<StopFileWatch*>(context);
+  while (::WaitForSingleObject(watch->done_event, 20) == WAIT_TIMEOUT) {
+    if (::GetFileAttributesW(watch->path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      ::SetEvent(watch->stop_event);
+      break;
+    }
+  }
+  return 0;
+}
+
+// The peak of the process's private memory (the commit charge), as
+// Windows counts it.
+unsigned long long PeakPrivateBytes() {
+  struct Counters {
+    DWORD cb;
+    DWORD PageFaultCount;
+    SIZE_T PeakWorkingSetSize;
+    SIZE_T WorkingSetSize;
+    SIZE_T QuotaPeakPagedPoolUsage;
+    SIZE_T QuotaPagedPoolUsage;
+    SIZE_T QuotaPeakNonPagedPoolUsage;
+    SIZE_T QuotaNonPagedPoolUsage;
+    SIZE_T PagefileUsage;
+    SIZE_T PeakPagefileUsage;
+  } counters = {};
+  counters.cb = sizeof(counters);
+  using QueryFunction = BOOL(WINAPI*)(HANDLE, Counters*, DWORD);
+  auto query = reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
+                       "K32GetProcessMemoryInfo")));
+  if (!query || !query(::GetCurrentProcess(), &counters, sizeof(counters)))
+    return 0;
+  return counters.PeakPagefileUsage;
+}
+
+bool ReadAll(const std::wstring& path, std::string* bytes) {
+  lite_util::ScopedFileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return false;
+  char buffer[4096];
+  DWORD read = 0;
+  while (::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) &&
+         read > 0) {
+    bytes->append(buffer, read);
+  }
+  return true;
+}
+
+int RunModule(const std::wstring& target, const std::wstring& settings_path,
+              int option_count, wchar_t** options) {
+  std::string settings;
+  if (!ReadAll(settings_path, &settings)) return 2;
+  wchar_t temp_dir[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, temp_dir);
+  lite_installer::BrandInfo brand(temp_dir);
+  brand.ApplyBrandInfo(settings);
+
+  lite_installer::CommandLine command_line;
+  lite_util::ScopedEventHandle stop_event(
+      ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  lite_util::ScopedEventHandle done_event(
+      ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  StopFileWatch watch = {L"", stop_event.Get(), done_event.Get()};
+  for (int i = 0; i < option_count; ++i) {
+    const std::wstring option = options[i];
+    if (option == L"download-x64" || option == L"download-x32") {
+      command_line.AppendSwitch(lite_util::WideToUtf8(option));
+    } else if (option.compare(0, 10, L"stop-file=") == 0) {
+      watch.path = option.substr(10);
+    } else {
+      return 2;
+    }
+  }
+  lite_util::ScopedThreadHandle watcher;
+  if (!watch.path.empty())
+    watcher.Set(::CreateThread(nullptr, 0, &WatchStopFile, &watch, 0, nullptr));
+
+  lite_util::ScopedFileHandle file(
+      ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return 2;
+
+  HttpDownloader downloader;
+  PrintingClock clock;
+  PrintingReporter reporter;
+  CountingDelegate delegate;
+  lite_installer::DelegateProgressObserver observer(&delegate);
+  lite_installer::DownloadModuleContext context;
+  context.downloader = &downloader;
+  context.clock = &clock;
+  context.stop_event = stop_event.Get();
+  context.observer = &observer;
+  context.events = &reporter;
+
+  LARGE_INTEGER frequency, start, end;
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&start);
+  int result = lite_installer::DownloadModule(context, file.Get(),
+                                              command_line, brand);
+  ::QueryPerformanceCounter(&end);
+  ::SetEvent(done_event.Get());
+  if (watcher.IsValid()) ::WaitForSingleObject(watcher.Get(), INFINITE);
+
+  std::printf("result_code=%d\n", result);
+  PrintNumber("elapsed_ms", static_cast<unsigned long long>(
+                                (end.QuadPart - start.QuadPart) * 1000 /
+                                frequency.QuadPart));
+  PrintNumber("progress_calls", delegate.progress_calls);
+  std::printf("last_progress=%.3f\n", delegate.last_fraction);
+  PrintNumber("peak_private_bytes", PeakPrivateBytes());
+  PrintState(downloader, result == 0);
+  return result;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -114,6 +308,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     PrintState(downloader, ok);
     return ok ? 0 : 1;
+  }
+  if (mode == L"module") {
+    return RunModule(argv[2], argv[3], argc - 4, argv + 4);
   }
   if (mode == L"attempts" && argc == 5) {
     int count = _wtoi(argv[4]);

@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# Benchmark (prints figures; not a test) of the setup-archive download
+# under Wine against the local test service, on a 200 MiB archive made for
+# the run in a temporary folder under /tmp and deleted afterwards:
+#   - throughput of the installer's downloader (download_probe.exe running
+#     DownloadModule) against curl fetching the same file through the same
+#     proxy in the same run: median of RUNS runs and their ratio, for https
+#     unthrottled, https with the service limited to 50 MiB/s, and plain
+#     http unthrottled;
+#   - the peak private memory of the downloading process (Windows' peak
+#     commit charge, PeakPagefileUsage, as the probe reports it) and the
+#     high-water resident size of its Wine process (VmHWM from /proc);
+#   - the bytes the service served for a download whose first attempt is
+#     cut at 50 %, against the archive's size.
+# Runs for both architectures unless ARCHS says otherwise.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+RUNS=${RUNS:-3}
+ARCHS=${ARCHS:-"i686 x86_64"}
+root=${LITE_BUILD_ROOT:-$top/build}
+bash "$top/scripts/build.sh" >/dev/null
+# shellcheck source=wine_env.sh
+. "$top/scripts/wine_env.sh"
+require_wine32
+wine_prefix_create "$root/wine/bench-download-prefix"
+wine_server_start
+work=$(mktemp -d /tmp/lite-bench-download.XXXXXX)
+trap 'wine_server_stop; rm -rf "$work"' EXIT
+
+for arch in $ARCHS; do
+  if [ "$arch" = i686 ] && [ -n "${LITE_I686_UNRUNNABLE:-}" ]; then
+    echo "== $arch: skipped ($LITE_I686_UNRUNNABLE)"
+    continue
+  fi
+  loader=wine64
+  [ "$arch" = i686 ] && loader=wine
+  python3 - "$top" "$root/$arch/bin" "$loader" "$arch" "$RUNS" "$work" <<'PY'
+import json, os, statistics, subprocess, sys, threading, time
+top, bin_dir, loader, arch, runs, work = sys.argv[1:7]
+runs = int(runs)
+sys.path.insert(0, os.path.join(top, "testing", "service"))
+import wine_proxy
+from web_service import WebService
+
+MIB = 1024 * 1024
+SIZE = 200 * MIB
+HOST = "download.kelvra.example"
+env = dict(os.environ, TEMP=None, TMP=None)
+env = {k: v for k, v in env.items() if v is not None}
+
+def win(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+archive = os.path.join(work, "archive.bin")
+if not os.path.exists(archive):
+    with open(archive, "wb") as f:
+        block = os.urandom(MIB)
+        for i in range(SIZE // MIB):
+            # Every MiB differs, so a misplaced block would show.
+            f.write(i.to_bytes(4, "little") + block[4:])
+
+def vm_hwm(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1]) * 1024
+    except OSError:
+        pass
+    return 0
+
+def probe(url, delay_ms=15000):
+    settings = os.path.join(work, "settings.json")
+    with open(settings, "w") as f:
+        json.dump({"install": {"setup_url": url}}, f)
+    target = os.path.join(work, "target.bin")
+    run_env = dict(env, LITE_INSTALLER_SEAM_DOWNLOAD_RETRY_DELAY_MS=str(delay_ms),
+                   TEMP=win(work), TMP=win(work))
+    process = subprocess.Popen(
+        ["timeout", "600", loader, os.path.join(bin_dir, "download_probe.exe"),
+         "module", win(target), win(settings), "download-x32"],
+        env=run_env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    peak = [0]
+    def watch():
+        # timeout's child is the Wine loader, which becomes the program.
+        while process.poll() is None:
+            try:
+                children = open("/proc/%d/task/%d/children"
+                                % (process.pid, process.pid)).read().split()
+            except OSError:
+                children = []
+            for child in children:
+                peak[0] = max(peak[0], vm_hwm(int(child)))
+            time.sleep(0.05)
+    watcher = threading.Thread(target=watch)
+    watcher.start()
+    output = process.communicate()[0].decode("utf-8", "replace")
+    watcher.join()
+    values = {}
+    for line in output.replace("\r", "").splitlines():
+        if "=" in line and not line.startswith(("attempt=", "pause=")):
+            name, _, value = line.partition("=")
+            values.setdefault(name, value)
+    ok = values.get("result_code") == "0" and os.path.getsize(target) == SIZE
+    os.remove(target)
+    if not ok:
+        raise SystemExit("probe download failed: %r" % output[-2000:])
+    return int(values["elapsed_ms"]) / 1000.0, int(values["peak_private_bytes"]), peak[0]
+
+def curl(url, proxy, ca):
+    target = os.path.join(work, "curl.bin")
+    completed = subprocess.run(
+        ["curl", "-sS", "--fail", "--proxy", "http://" + proxy, "--cacert", ca,
+         "-o", target, "-w", "%{time_total}", url],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+    size = os.path.getsize(target) if os.path.exists(target) else 0
+    if completed.returncode != 0 or size != SIZE:
+        raise SystemExit("curl failed: %s" % completed.stderr.decode())
+    os.remove(target)
+    return float(completed.stdout.decode())
+
+with WebService() as service:
+    service.add_route(HOST, "/bench.arc", file=archive)
+    service.add_route(HOST, "/bench50.arc", file=archive, rate=50 * MIB)
+    service.add_route(HOST, "/cut.arc", file=archive, drop_after=SIZE // 2)
+    prefix = wine_proxy.PrefixProxy(service, os.environ,
+                                    os.path.join(bin_dir, "add_root_cert.exe"),
+                                    loader)
+    with prefix:
+        print("== %s: 200 MiB archive, median of %d runs (MiB/s)" % (arch, runs))
+        peaks_private, peaks_rss = [], []
+        for name, url in (
+                ("https", "https://%s/bench.arc" % HOST),
+                ("https, 50 MiB/s", "https://%s/bench50.arc" % HOST),
+                ("http", "http://%s/bench.arc" % HOST)):
+            mine, theirs = [], []
+            for _ in range(runs):  # interleaved, so noise hits both alike
+                seconds, private, rss = probe(url)
+                mine.append(SIZE / MIB / seconds)
+                peaks_private.append(private)
+                peaks_rss.append(rss)
+                theirs.append(SIZE / MIB / curl(url, service.proxy_address,
+                                                service.ca.cert_path))
+            m, c = statistics.median(mine), statistics.median(theirs)
+            print("%-16s installer %7.1f   curl %7.1f   ratio %.2f"
+                  % (name, m, c, m / c))
+        print("peak private memory of the downloading process: %.1f MiB "
+              "(PeakPagefileUsage), Wine process VmHWM %.1f MiB"
+              % (max(peaks_private) / MIB, max(peaks_rss) / MIB))
+        service.clear_requests()
+        seconds, _, _ = probe("https://%s/cut.arc" % HOST, delay_ms=100)
+        for _ in range(100):  # the last count lands as the answer ends
+            gets = service.requests(method="GET", path="/cut.arc")
+            if all(r.finished is not None for r in gets):
+                break
+            time.sleep(0.05)
+        served = sum(r.sent for r in gets)
+        print("first attempt cut at 50 %%: %d requests (%s), %.1f MiB served "
+              "for a %d MiB archive (%.2fx)"
+              % (len(gets), ", ".join(str(r.header("Range")) for r in gets),
+                 served / MIB, SIZE // MIB, served / SIZE))
+PY
+done
