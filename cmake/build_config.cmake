@@ -19,3 +19,13 @@ set(KELVRA_WEBSITE_HOST_INT "browser.kelvra.com.example")
 set(KELVRA_WEBSITE_HOST_TR "browser.kelvra.com.tr.example")
 set(KELVRA_WEBSITE_HOST_UA "browser.kelvra.ua.example")
 set(KELVRA_WEBSITE_HOST_RU "browser.kelvra.ru.example")
+# The ten public keys that authenticate a setup archive's trusted
+# certificate list. The publisher's keys are not in this repository: the
+# file holds clearly marked placeholders (the shipped build then trusts no
+# list) until the release build points this at the publisher's key file
+# (-DLITE_PUBLISHER_TRUST_KEYS=...). Format and key sets: resources/trust_keys/
+# and cmake/trust_keys.cmake.
+if(NOT LITE_PUBLISHER_TRUST_KEYS)
+  set(LITE_PUBLISHER_TRUST_KEYS
+      ${CMAKE_SOURCE_DIR}/resources/trust_keys/publisher_keys.txt)
+endif()

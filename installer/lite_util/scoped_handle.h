@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+// Not part of windows.h under WIN32_LEAN_AND_MEAN.
+#include <wincrypt.h>
+
 #include <utility>
 
 // WinINet's handle and its closer, declared as <wininet.h> declares them:
@@ -152,6 +155,43 @@ struct InternetHandleTraits {
   static void CloseHandle(Handle h) { ::InternetCloseHandle(h); }
 };
 
+// CryptoAPI: a provider context, a hash, a key, a certificate store and a
+// cryptographic message.
+struct CryptProviderTraits {
+  using Handle = HCRYPTPROV;
+  static Handle NullHandle() { return 0; }
+  static bool IsHandleValid(Handle h) { return h != 0; }
+  static void CloseHandle(Handle h) { ::CryptReleaseContext(h, 0); }
+};
+
+struct CryptHashTraits {
+  using Handle = HCRYPTHASH;
+  static Handle NullHandle() { return 0; }
+  static bool IsHandleValid(Handle h) { return h != 0; }
+  static void CloseHandle(Handle h) { ::CryptDestroyHash(h); }
+};
+
+struct CryptKeyTraits {
+  using Handle = HCRYPTKEY;
+  static Handle NullHandle() { return 0; }
+  static bool IsHandleValid(Handle h) { return h != 0; }
+  static void CloseHandle(Handle h) { ::CryptDestroyKey(h); }
+};
+
+struct CertStoreTraits {
+  using Handle = HCERTSTORE;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::CertCloseStore(h, 0); }
+};
+
+struct CryptMsgTraits {
+  using Handle = HCRYPTMSG;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::CryptMsgClose(h); }
+};
+
 using ScopedHandle = GenericScopedHandle<HandleTraits>;
 using ScopedFileHandle = ScopedHandle;
 using ScopedEventHandle = ScopedHandle;
@@ -170,6 +210,11 @@ using ScopedBrush = GenericScopedHandle<GdiObjectTraits<HBRUSH>>;
 using ScopedRegion = GenericScopedHandle<GdiObjectTraits<HRGN>>;
 using ScopedWindow = GenericScopedHandle<WindowTraits>;
 using ScopedInternetHandle = GenericScopedHandle<InternetHandleTraits>;
+using ScopedCryptProvider = GenericScopedHandle<CryptProviderTraits>;
+using ScopedCryptHash = GenericScopedHandle<CryptHashTraits>;
+using ScopedCryptKey = GenericScopedHandle<CryptKeyTraits>;
+using ScopedCertStore = GenericScopedHandle<CertStoreTraits>;
+using ScopedCryptMsg = GenericScopedHandle<CryptMsgTraits>;
 
 // Releases a mutex this thread owns when it goes out of scope.
 class ScopedMutexRelease {

@@ -1,0 +1,38 @@
+# Script mode: turns a list of ten public keys into the C++ table that
+# installer/install/trust_keys.cc includes.
+#   cmake -DKEYS=<list.txt> -DOUT=<table.inc> -P make_trust_key_table.cmake
+# The list holds one key a line (comments start with "#"): the 216-character
+# Base64 text of a 1024-bit RSA SubjectPublicKeyInfo, or a line starting
+# with "PLACEHOLDER", which leaves that index without a key.
+file(STRINGS "${KEYS}" lines)
+set(table "// Generated from ${KEYS}; do not edit.\n")
+set(count 0)
+set(placeholders 0)
+foreach(line IN LISTS lines)
+  string(STRIP "${line}" line)
+  if(line STREQUAL "" OR line MATCHES "^#")
+    continue()
+  endif()
+  if(line MATCHES "^PLACEHOLDER")
+    string(APPEND table "nullptr,  // index ${count}: ${line}\n")
+    math(EXPR placeholders "${placeholders} + 1")
+  elseif(line MATCHES "^[A-Za-z0-9+/]+=*$")
+    string(LENGTH "${line}" length)
+    if(NOT length EQUAL 216)
+      message(FATAL_ERROR "${KEYS}: key ${count} has ${length} characters, not 216")
+    endif()
+    string(APPEND table "\"${line}\",\n")
+  else()
+    message(FATAL_ERROR "${KEYS}: key ${count} is not Base64 text")
+  endif()
+  math(EXPR count "${count} + 1")
+endforeach()
+if(NOT count EQUAL 10)
+  message(FATAL_ERROR "${KEYS}: ${count} keys, the table needs 10")
+endif()
+if(placeholders GREATER 0)
+  message(STATUS "${KEYS}: ${placeholders} of the 10 trust keys are placeholders")
+endif()
+file(WRITE "${OUT}.tmp" "${table}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different "${OUT}.tmp" "${OUT}")
+file(REMOVE "${OUT}.tmp")

@@ -1,0 +1,46 @@
+#include "installer/lite_util/base64.h"
+
+#include <cstdint>
+
+namespace lite_util {
+namespace {
+
+int DecodeChar(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+}  // namespace
+
+bool Base64Decode(const std::string& text, std::string* bytes) {
+  if (text.size() % 4 != 0) return false;
+  size_t padding = 0;
+  if (!text.empty() && text[text.size() - 1] == '=') {
+    padding = text[text.size() - 2] == '=' ? 2 : 1;
+  }
+  std::string out;
+  out.reserve(text.size() / 4 * 3);
+  const size_t data_chars = text.size() - padding;
+  uint32_t accumulator = 0;
+  int bits = 0;
+  for (size_t i = 0; i < data_chars; ++i) {
+    int value = DecodeChar(text[i]);
+    if (value < 0) return false;
+    accumulator = (accumulator << 6) | static_cast<uint32_t>(value);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out.push_back(static_cast<char>((accumulator >> bits) & 0xFF));
+    }
+  }
+  // The bits left over from a padded group must be zero.
+  if (bits > 0 && (accumulator & ((1u << bits) - 1)) != 0) return false;
+  bytes->swap(out);
+  return true;
+}
+
+}  // namespace lite_util
