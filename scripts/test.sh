@@ -17,7 +17,13 @@ trap wine_server_stop EXIT
 
 # Window tests need a display.
 if [ -z "${DISPLAY:-}" ]; then
-  export DISPLAY=:97
+  # The first display number nobody uses, so that two runs never share
+  # one (window tests look at the foreground window).
+  n=97
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
+    n=$((n + 1))
+  done
+  export DISPLAY=:$n
   Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   trap 'wine_server_stop; kill $xvfb_pid 2>/dev/null || true' EXIT

@@ -1,11 +1,27 @@
-// The install flow object: downloads, verifies and runs the browser setup.
+// The install flow object: stores the data files the setup needs, downloads
+// the setup archive, waits until the installation is allowed, locks and
+// verifies the archive, runs the setup (or lets the elevated copy run it)
+// and reports the outcome. Runs on its own thread for the window, on the
+// caller's thread for a silent installation.
 #ifndef INSTALLER_INSTALL_INSTALLER_H_
 #define INSTALLER_INSTALL_INSTALLER_H_
 
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "installer/install/installer_data_files.h"
+#include "installer/lite_util/scoped_handle.h"
+
 namespace lite_installer {
 
+class ArchiveLockFile;
 class BrandInfo;
 class DistribInfoParams;
+class ElevatedInstallerProcess;
+class InstallStatistics;
 class InstallerDelegate;
 
 // Exit codes of an installation that did not reach the setup's own code.
@@ -13,30 +29,109 @@ constexpr int kSetupNeverRan = 400;
 constexpr int kArchiveNotObtained = 401;
 constexpr int kArchiveNotVerified = 402;
 
+// Result codes of an installation (InstallBrowser, OnError).
+enum InstallResult {
+  kInstallSucceeded = 0,
+  kInstallFailed = 1,
+  kInstallDownloadFailed = 2,
+  kInstallCryptoProFailure = 3,
+  kInstallMachineTypeMismatch = 4,
+  kInstallSetupExitCode7 = 5,
+  kInstallSetupExitCode8 = 6,
+  kInstallElevatedCopyRefused = 7,
+};
+
 class Installer {
  public:
   Installer(InstallerDelegate* delegate, const BrandInfo* brand,
             const DistribInfoParams* distrib, bool with_async_tasks);
   Installer(const Installer&) = delete;
   Installer& operator=(const Installer&) = delete;
+  // Stops the install thread (waiting up to a minute, then terminating it).
   virtual ~Installer();
 
+  // Starts Install on the install thread.
+  bool StartInstallAsync();
+  // Asks the install thread to stop and waits up to a minute for it.
+  bool WaitForInstallAsync();
+  void RecordOkButtonTime();
+  // Lets the install thread go on from the download to the setup.
+  void AllowInstallation();
   // Runs the whole installation on the calling thread (silent mode).
   void InstallSynchronously();
+  // The user cancelled (counted; the report says "cancelled").
+  void Cancel();
 
-  void SetMakeDefault(bool make_default) { make_default_ = make_default; }
+  void SetMakeDefault(bool make_default);
   void set_send_statistics(bool send) { send_statistics_ = send; }
   void set_install_kvpin(bool install) { install_kvpin_ = install; }
+  void set_uac_declined(bool declined) { uac_declined_ = declined; }
+  // Takes the elevated copy started for this installation.
+  void SetElevatedProcess(std::unique_ptr<ElevatedInstallerProcess> process);
+
   int setup_exit_code() const { return setup_exit_code_; }
+  const std::wstring& report_id() const { return report_id_; }
+  int64_t download_time() const { return download_time_; }
+  int64_t total_time() const { return total_time_; }
+  int64_t setup_time() const { return setup_time_; }
+  const InstallerDataPaths& data_paths() const { return data_paths_; }
+
+ protected:
+  // The steps that tests replace.
+  virtual bool RunModuleInElevatedProcess();
+  virtual bool RunModule(const std::wstring& archive_path);
+  virtual uint32_t GetRetryDelayMs() const;
+  virtual std::wstring GetModulePath();
+  virtual int GetModule(const std::wstring& path, bool lock_mode);
+  virtual int DownloadModule(HANDLE file);
+  virtual bool VerifyModule(const std::wstring& path);
+
+  // The thread body, or the silent run's body.
+  void Install();
+  int InstallBrowser();
+
+  HANDLE stop_event() const { return stop_event_.Get(); }
+  InstallStatistics* statistics() const { return statistics_.get(); }
 
  private:
+  static DWORD WINAPI InstallThreadProc(void* installer);
+  int DownloadOrExtractModule(const std::wstring& path, bool lock_mode);
+  bool LockArchive(const std::wstring& path, bool lock_mode,
+                   lite_util::ScopedFileHandle* lock);
+  int RunSetup(const std::wstring& archive_path);
+  int ResultOfFailedSetup() const;
+  void StoreInstallValuesInRegistry() const;
+  void CleanUpAfterSuccess() const;
+  void WaitForBrowserWindow();
+  bool IsStopped() const;
+
+  std::unique_ptr<InstallStatistics> statistics_;
   InstallerDelegate* delegate_;
   const BrandInfo* brand_;
   const DistribInfoParams* distrib_;
   bool make_default_ = false;
   bool send_statistics_ = false;
   bool install_kvpin_ = true;
+  std::wstring temp_dir_;
+  InstallerDataPaths data_paths_;
+  std::wstring report_id_;
   int setup_exit_code_ = kSetupNeverRan;
+  lite_util::ScopedThreadHandle install_thread_;
+  lite_util::ScopedEventHandle stop_event_;
+  lite_util::ScopedEventHandle install_after_download_event_;
+  volatile LONG cancel_count_ = 0;
+  int64_t total_time_ = 0;
+  int64_t download_time_ = 0;
+  int64_t setup_time_ = 0;
+  int64_t ok_button_time_ = 0;
+  int64_t install_start_ticks_ = 0;
+  int64_t install_start_time_ = 0;
+  int64_t interface_availability_ = 0;
+  bool launch_browser_ = true;
+  std::unique_ptr<ElevatedInstallerProcess> elevated_process_;
+  bool uac_declined_ = false;
+  std::wstring archive_path_;
+  std::unique_ptr<ArchiveLockFile> archive_lock_;
 };
 
 }  // namespace lite_installer

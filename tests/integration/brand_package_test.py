@@ -4,13 +4,13 @@ files in the installer's TEMP folder, the settings they carry into the log,
 the partner build variant, and the registry values left by earlier runs."""
 import os
 import re
-import subprocess
 import unittest
 
 import harness
 from harness import InstallerTestCase
+from install_env import setUpModule, tearDownModule  # noqa: F401
 
-BROWSER_KEY = "HKCU\\Software\\Kelvra\\KelvraBrowser"
+BROWSER_KEY = harness.BROWSER_KEY
 PACKAGES = os.path.join(harness.BUILD_DIR, "generated", "packages")
 PARTNER = "lite_installer_partner.exe"
 SEAMS_ENV_PREFIX = "LITE_INSTALLER_SEAM_"
@@ -20,21 +20,8 @@ RUSSIA, UKRAINE, TURKEY, GERMANY, NO_NATION = 203, 241, 235, 94, -1
 RUSSIAN, UKRAINIAN, TURKISH, ENGLISH, GERMAN = 1049, 1058, 1055, 1033, 1031
 
 
-def reg(*args):
-    return subprocess.run([harness.WINE, "reg"] + list(args),
-                          env=harness.WINE_ENV, stdout=subprocess.PIPE,
-                          stderr=subprocess.DEVNULL, timeout=60)
-
-
-def read_browser_value(name):
-    completed = reg("query", BROWSER_KEY, "/v", name)
-    if completed.returncode != 0:
-        return None
-    for line in completed.stdout.decode("utf-8", "replace").splitlines():
-        parts = line.strip().split(None, 2)
-        if parts[:2] == [name, "REG_SZ"]:
-            return parts[2] if len(parts) > 2 else ""
-    return None
+reg = harness.reg
+read_browser_value = harness.read_browser_value
 
 
 def package_bytes(name):
@@ -160,9 +147,12 @@ class AutodetectionTest(BrandPackageTestCase):
     its seams; the shipped build ignores them."""
 
     def run_auto(self, geo_id, language_id, program=harness.INSTALLER_SEAMS):
+        # The test build installs the test archive; a setup that fails
+        # (exit code 7) leaves the package files in TEMP to be read here.
         return self.run_with(["--brand-name=auto"], program=program, env={
             SEAMS_ENV_PREFIX + "USER_GEO_ID": str(geo_id),
-            SEAMS_ENV_PREFIX + "UI_LANGUAGE_ID": str(language_id)})
+            SEAMS_ENV_PREFIX + "UI_LANGUAGE_ID": str(language_id),
+            "LITE_TEST_SETUP_EXIT_CODE": "7"})
 
     def test_region_and_language_choose_the_package(self):
         rows = [

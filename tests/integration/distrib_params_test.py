@@ -17,6 +17,7 @@ TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                      "tools")
 sys.path.insert(0, TOOLS)
 import stamp_installer_tag  # noqa: E402
+from install_env import setUpModule, tearDownModule  # noqa: F401
 
 STAMP = os.path.join(TOOLS, "stamp_installer_tag.py")
 BROWSER_KEY = "HKCU\\Software\\Kelvra\\KelvraBrowser"

@@ -7,6 +7,8 @@ import unittest
 
 import harness
 from harness import InstallerTestCase
+from install_env import ARCHIVE_NOT_VERIFIED, SETUP_EXIT_CODE
+from install_env import setUpModule, tearDownModule  # noqa: F401
 
 ENTRY = "wWinMain"
 
@@ -15,8 +17,9 @@ class StartupTest(InstallerTestCase):
 
     def test_silent_run_logs_start_up_in_order_and_exits_with_setup_code(self):
         result = self.run_installer(["--silent"])
-        # The installation flow is not built yet: the setup never ran.
-        self.assertEqual(result.exit_code, 400)
+        # The shipped build trusts only the publisher's keys: it downloads
+        # the test archive and refuses it.
+        self.assertEqual(result.exit_code, ARCHIVE_NOT_VERIFIED)
         records = self.log_records()
         texts = [r["text"] for r in records]
         expected = [
@@ -26,7 +29,7 @@ class StartupTest(InstallerTestCase):
             "Installer process id: %d" % result.pid,
             "Temporary path is: %s\\" % harness.to_windows_path(self.temp_dir),
             "Installing in silent mode.",
-            "Installer exit with code: 400",
+            "Installer exit with code: 402",
         ]
         positions = [texts.index(t) for t in expected]
         self.assertEqual(positions, sorted(positions))
@@ -69,8 +72,8 @@ class StartupTest(InstallerTestCase):
         for args in cases:
             with self.subTest(args=[a[:40] for a in args]):
                 result = self.run_installer(args)
-                self.assertEqual(result.exit_code, 400)
-                self.assertIn("Installer exit with code: 400", self.log_texts())
+                self.assertEqual(result.exit_code, ARCHIVE_NOT_VERIFIED)
+                self.assertIn("Installer exit with code: 402", self.log_texts())
 
 
 class SingleInstanceTest(InstallerTestCase):
@@ -125,7 +128,7 @@ class ProtectedCopyTest(InstallerTestCase):
         result = self.run_installer(
             ["--spawned_in_protected_dir", "--silent"], program=program,
             env={self.SEAMS: "no-dll-hardening"})
-        self.assertEqual(result.exit_code, 400)
+        self.assertEqual(result.exit_code, SETUP_EXIT_CODE)
         self.assertIn("Runned in secure environment.", self.log_texts())
 
     def launched_copies(self, records, launcher_pid):
@@ -135,7 +138,7 @@ class ProtectedCopyTest(InstallerTestCase):
         result = self.run_installer(
             ["--silent"], program=harness.INSTALLER_SEAMS,
             env={self.SEAMS: "no-dll-hardening"})
-        self.assertEqual(result.exit_code, 400)
+        self.assertEqual(result.exit_code, SETUP_EXIT_CODE)
         records = self.log_records()
         mine = [r["text"] for r in records if int(r["pid"]) == result.pid]
         # ChildFinished: the launcher only logged its start.
@@ -145,11 +148,13 @@ class ProtectedCopyTest(InstallerTestCase):
         self.assertEqual(len(copies), 1)
         copy_texts = [r["text"] for r in records if int(r["pid"]) in copies]
         self.assertIn("Runned in secure environment.", copy_texts)
-        self.assertIn("Installer exit with code: 400", copy_texts)
-        # The protected folder and the copy are gone; the brand package
-        # stays for the browser setup.
-        self.assertEqual(sorted(os.listdir(self.temp_dir)),
-                         ["BrandFile", "lite_installer.log"])
+        self.assertIn("Installer exit with code: %d" % SETUP_EXIT_CODE,
+                      copy_texts)
+        # The protected folder, the copy and the archive are gone; the data
+        # files stay for the browser, the brand package is cleaned up.
+        self.assertEqual(sorted(os.listdir(self.temp_dir)), [
+            "abt_config_resource", "clids.xml", "lite_installer.log",
+            "master_preferences"])
 
     def test_launching_role_reports_insecure_copy(self):
         result = self.run_installer(
@@ -168,7 +173,7 @@ class ProtectedCopyTest(InstallerTestCase):
     def test_shipped_installer_ignores_the_seams(self):
         result = self.run_installer(
             ["--silent"], env={self.SEAMS: "no-dll-hardening,cpu-no-sse3"})
-        self.assertEqual(result.exit_code, 400)
+        self.assertEqual(result.exit_code, ARCHIVE_NOT_VERIFIED)
         self.assertIn("Runned in secure environment.", self.log_texts())
 
 
@@ -225,7 +230,7 @@ class DiskSpaceTest(InstallerTestCase):
 
     def test_silent_run_is_not_stopped_by_low_space(self):
         result = self.run_with_free_space(0, ["--silent"])
-        self.assertEqual(result.exit_code, 400)
+        self.assertEqual(result.exit_code, SETUP_EXIT_CODE)
         texts = self.log_texts()
         self.assertIn("There is not enough disk space to install browser", texts)
         self.assertIn("Installing in silent mode.", texts)

@@ -33,6 +33,28 @@ LOG_LINE = re.compile(
     r"(?P<text>.*) \((?P<function>[A-Za-z_][A-Za-z0-9_]*):(?P<line>\d+)\)$")
 
 
+BROWSER_KEY = "HKCU\\Software\\Kelvra\\KelvraBrowser"
+
+
+def reg(*args):
+    """Runs the prefix's reg.exe."""
+    return subprocess.run([WINE, "reg"] + list(args), env=WINE_ENV,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          timeout=60)
+
+
+def read_browser_value(name):
+    """A string value of the browser's key; None when it is absent."""
+    completed = reg("query", BROWSER_KEY, "/v", name)
+    if completed.returncode != 0:
+        return None
+    for line in completed.stdout.decode("utf-8", "replace").splitlines():
+        parts = line.strip().split(None, 2)
+        if parts[:2] == [name, "REG_SZ"]:
+            return parts[2] if len(parts) > 2 else ""
+    return None
+
+
 def to_windows_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
@@ -233,10 +255,26 @@ class InstallerTestCase(unittest.TestCase):
             self.fail("LITE_BUILD_DIR does not name a build folder")
         self.temp_dir = tempfile.mkdtemp(prefix="lite-it-")
         self.addCleanup(shutil.rmtree, self.temp_dir, True)
+        # Where the test setup writes the command line it was given: outside
+        # TEMP, so that TEMP shows only what the installer leaves.
+        self.setup_record = self.temp_dir + ".setup-cmdline"
+        self.addCleanup(lambda: os.path.exists(self.setup_record) and
+                        os.remove(self.setup_record))
 
     def run_installer(self, args=(), program=INSTALLER, **kwargs):
         kwargs.setdefault("temp_dir", self.temp_dir)
-        return run_program(program, args, **kwargs)
+        env = dict(kwargs.pop("env", None) or {})
+        env.setdefault("LITE_TEST_SETUP_RECORD",
+                       to_windows_path(self.setup_record))
+        return run_program(program, args, env=env, **kwargs)
+
+    def setup_command_line(self):
+        """The command line the test setup last received; None if it did
+        not run."""
+        if not os.path.exists(self.setup_record):
+            return None
+        with open(self.setup_record, "rb") as f:
+            return f.read().decode("utf-8")
 
     def log_records(self):
         return parse_log(read_log(self.temp_dir))

@@ -5,6 +5,8 @@ import unittest
 
 import harness
 from harness import InstallerTestCase
+from install_env import ARCHIVE_NOT_VERIFIED
+from install_env import setUpModule, tearDownModule  # noqa: F401
 
 NBSP = "\u00a0"
 SEAMS = {"LITE_INSTALLER_TEST_SEAMS": "cpu-no-sse3"}
@@ -66,7 +68,7 @@ class ProcessorMessageBoxTest(InstallerTestCase):
             self.assertEqual(third.exit_code, 600)
         holder.close()
         fourth = self.run_installer(["--silent"])
-        self.assertEqual(fourth.exit_code, 400)
+        self.assertEqual(fourth.exit_code, ARCHIVE_NOT_VERIFIED)
 
         first_texts = [r["text"] for r in self.log_records()
                        if int(r["pid"]) == first.pid]

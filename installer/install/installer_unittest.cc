@@ -1,0 +1,171 @@
+#include "installer/install/installer.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "installer/brand/brand_info.h"
+#include "installer/install/delayed_params.h"
+#include "installer/install/installer_delegate.h"
+#include "installer/lite_util/logging/recording_log_sink_for_test.h"
+#include "installer/lite_util/registry.h"
+#include "installer/lite_util/string_util.h"
+
+namespace lite_installer {
+namespace {
+
+using lite_util::LogRecord;
+
+class RecordingDelegate : public InstallerDelegate {
+ public:
+  void OnDownloadProgress(float) override {}
+  void OnSlowDownload() override {}
+  void OnRemainingTime(int, int) override {}
+  void OnFinished(bool success) override {
+    calls.push_back(std::string("OnFinished ") + (success ? "1" : "0"));
+  }
+  void OnError(int result) override {
+    calls.push_back("OnError " + std::to_string(result));
+  }
+  HWND GetWindowHandle() override { return nullptr; }
+  void SetProgress(int percent) override {
+    calls.push_back("SetProgress " + std::to_string(percent));
+  }
+  void OnSetupStarted() override {}
+  std::vector<std::string> calls;
+};
+
+// The flow with its outside steps replaced: the download writes |archive_|
+// or fails with |download_result_|, verification answers |verified_|, the
+// setup "runs" with |setup_exit_code_| semantics of the real runner.
+class ScriptedInstaller : public Installer {
+ public:
+  ScriptedInstaller(InstallerDelegate* delegate, const BrandInfo* brand)
+      : Installer(delegate, brand, nullptr, false) {}
+
+  int download_result_ = 0;
+  bool verified_ = true;
+  bool setup_ok_ = true;
+  uint32_t setup_failure_kind_ = 0;
+  std::wstring seen_archive_;
+  std::string archive_bytes_seen_;
+
+  using Installer::InstallBrowser;
+
+ protected:
+  int DownloadModule(HANDLE file) override {
+    if (download_result_ != 0) return download_result_;
+    DWORD written = 0;
+    ::WriteFile(file, "MZ archive", 10, &written, nullptr);
+    return 0;
+  }
+  bool VerifyModule(const std::wstring& path) override {
+    seen_archive_ = path;
+    std::ifstream in(lite_util::WideToUtf8(path), std::ios::binary);
+    archive_bytes_seen_.assign(std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>());
+    return verified_;
+  }
+  bool RunModule(const std::wstring&) override {
+    SetFailureKind(setup_failure_kind_);
+    return setup_ok_;
+  }
+};
+
+class InstallerFlowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    dir_ = std::wstring(temp) + L"lite_installer_flow\\";
+    ::CreateDirectoryW(dir_.c_str(), nullptr);
+    brand_.reset(new BrandInfo(dir_));
+    SetFailureKind(0);
+    lite_util::SetLogSink(new lite_util::RecordingSink(&records_));
+  }
+  void TearDown() override {
+    lite_util::SetLogSink(nullptr);
+    SetFailureKind(0);
+  }
+  std::vector<std::wstring> TempFiles() const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((dir_ + L"kb*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+      names.push_back(data.cFileName);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return names;
+  }
+
+  std::wstring dir_;
+  std::unique_ptr<BrandInfo> brand_;
+  std::vector<LogRecord> records_;
+};
+
+TEST_F(InstallerFlowTest, SuccessfulRunVerifiesTheDownloadedArchiveAndDeletesIt) {
+  ScriptedInstaller installer(nullptr, brand_.get());
+  installer.AllowInstallation();
+  EXPECT_EQ(0, installer.InstallBrowser());
+  EXPECT_EQ("MZ archive", installer.archive_bytes_seen_);
+  EXPECT_EQ(0u, installer.seen_archive_.find(dir_ + L"kb"));
+  EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(InstallerFlowTest, FailuresGiveTheirResultsAndExitCodes) {
+  struct Case {
+    int download_result;
+    bool verified;
+    bool setup_ok;
+    uint32_t failure_kind;
+    int result;
+    int exit_code;
+  } cases[] = {
+      {2, true, true, 0, 2, kArchiveNotObtained},
+      {3, true, true, 0, 3, kArchiveNotObtained},
+      {0, false, true, 0, 1, kArchiveNotVerified},
+      {0, true, false, 0, 1, kSetupNeverRan},
+  };
+  for (const Case& c : cases) {
+    ScriptedInstaller installer(nullptr, brand_.get());
+    installer.download_result_ = c.download_result;
+    installer.verified_ = c.verified;
+    installer.setup_ok_ = c.setup_ok;
+    installer.AllowInstallation();
+    EXPECT_EQ(c.result, installer.InstallBrowser());
+    EXPECT_EQ(c.exit_code, installer.setup_exit_code());
+    EXPECT_TRUE(TempFiles().empty());
+  }
+}
+
+TEST_F(InstallerFlowTest, StopBeforePermissionWinsOverPermission) {
+  ScriptedInstaller installer(nullptr, brand_.get());
+  installer.AllowInstallation();
+  ASSERT_TRUE(installer.WaitForInstallAsync());  // sets the stop event
+  EXPECT_EQ(1, installer.InstallBrowser());
+  EXPECT_TRUE(installer.seen_archive_.empty());
+  EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(InstallerFlowTest, SetupExitCodesSevenAndEightBecomeResultsFiveAndSix) {
+  for (uint32_t kind : {kFailureSetupExitCode7, kFailureSetupExitCode8}) {
+    RecordingDelegate delegate;
+    ScriptedInstaller installer(&delegate, brand_.get());
+    installer.setup_ok_ = false;
+    installer.setup_failure_kind_ = kind;
+    ASSERT_TRUE(installer.StartInstallAsync());
+    installer.AllowInstallation();
+    // The failed run ends without waiting for the browser.
+    for (int i = 0; i < 100 && delegate.calls.empty(); ++i) ::Sleep(50);
+    EXPECT_EQ(std::vector<std::string>{"OnError " + std::to_string(kind)},
+              delegate.calls);
+  }
+}
+
+}  // namespace
+}  // namespace lite_installer

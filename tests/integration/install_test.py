@@ -1,0 +1,155 @@
+"""Silent installations of the real installer under Wine against the test
+service and the signed test setup: the test build (which trusts the
+build's test keys) downloads, verifies and runs the archive; what the setup
+received, the exit code, and what is left in TEMP and in the registry."""
+import os
+import re
+
+import harness
+from harness import InstallerTestCase
+from install_env import (ARCHIVE_NOT_OBTAINED, ARCHIVE_NOT_VERIFIED,
+                         environment)
+from install_env import setUpModule, tearDownModule  # noqa: F401
+
+DATA_FILES = ["abt_config_resource", "clids.xml", "master_preferences"]
+INSTALL_VALUES = ["InstallerData", "ClidsFile", "KelvraWebsiteIconFile",
+                  "AbtConfigResourceFile", "brand", "BrandFile",
+                  "PartnerFile", "DistribInfoParams"]
+
+
+def switches_of(command_line):
+    """The --name[=value] switches of a command line, values unquoted."""
+    found = {}
+    for match in re.finditer(r'--([a-z0-9-]+)(?:=("[^"]*"|\S*))?',
+                             command_line):
+        found[match.group(1)] = (match.group(2) or "").strip('"')
+    return found
+
+
+class SilentInstallTest(InstallerTestCase):
+
+    def setUp(self):
+        super().setUp()
+        environment.serve_archive()
+        environment.service.clear_requests()
+        for name in INSTALL_VALUES:
+            harness.reg("delete", harness.BROWSER_KEY, "/v", name, "/f")
+
+    def install(self, *args, setup_exit_code=None, env=None):
+        env = dict(env or {})
+        if setup_exit_code is not None:
+            env["LITE_TEST_SETUP_EXIT_CODE"] = str(setup_exit_code)
+        return self.run_installer(["--silent"] + list(args),
+                                  program=harness.INSTALLER_SEAMS, env=env)
+
+    def temp(self, name=""):
+        return harness.to_windows_path(self.temp_dir) + "\\" + name
+
+    def test_successful_installation_runs_the_setup_and_cleans_up(self):
+        result = self.install("--distr-info-params=lang=tr&partner_id=p7",
+                              "--send-statistics")
+        self.assertEqual(result.exit_code, 0)
+        switches = switches_of(self.setup_command_line())
+        # The program is the downloaded archive, a temporary "kb" file.
+        program = self.setup_command_line().split('"')[1]
+        self.assertRegex(program, r"\\kb[0-9A-Fa-f]+\.tmp$")
+        for name, value in {
+                "source": "lite", "brand-name": "kelvra",
+                "progress-window": "0", "verbose-logging": "",
+                "silent": "", "send-statistics": "",
+                "installerdata": self.temp("master_preferences"),
+                "clids-file": self.temp("clids.xml"),
+                "abt-config-resource-file": self.temp("abt_config_resource"),
+                "brand-package": self.temp("BrandFile"),
+                "distr-info-file": self.temp("distrib_info")}.items():
+            self.assertEqual(switches.get(name), value, name)
+        for name in ("install-start-time-no-uac",
+                     "install-start-time-no-uac-with-suspension"):
+            self.assertRegex(switches[name], r"^[1-9][0-9]*$")
+        for name in ("partner-package", "make-browser-default-after-import",
+                     "disablekvpin"):
+            self.assertNotIn(name, switches)
+        # This build has no website icon: its path is passed on all the
+        # same, naming a file that was never made (a direct run passes the
+        # path as it is; only the elevated copy checks the file).
+        self.assertEqual(switches["kelvra-website-icon-file"],
+                         self.temp("website.ico"))
+
+        # The archive, the brand package and the registry values of the run
+        # are gone; the data files, distrib_info and lang stay.
+        self.assertEqual(sorted(os.listdir(self.temp_dir)), sorted(
+            DATA_FILES + ["distrib_info", "lite_installer.log"]))
+        for name in INSTALL_VALUES:
+            if name != "AbtConfigResourceFile":
+                self.assertIsNone(harness.read_browser_value(name), name)
+        self.assertEqual(harness.read_browser_value("AbtConfigResourceFile"),
+                         self.temp("abt_config_resource"))
+        # The distribution parameter "lang" chose the language.
+        self.assertEqual(harness.read_browser_value("lang"), "tr")
+
+        requests = environment.archive_requests()
+        self.assertTrue(requests)
+        last = requests[-1]
+        self.assertIn("from_installer=true", last.query)
+        self.assertEqual(dict(last.headers).get("User-Agent"),
+                         "Kelvra.Browser lite installer")
+        texts = self.log_texts()
+        for text in ("Install Browser.", "Module downloaded: " + program,
+                     "Verification succeeded: " + program,
+                     "Installer exit with code: 0"):
+            self.assertIn(text, texts)
+
+    def test_setup_exit_codes_become_the_installers(self):
+        for code in (1, 7, 8):
+            with self.subTest(code=code):
+                result = self.install(setup_exit_code=code)
+                self.assertEqual(result.exit_code, code)
+                self.assertTrue([t for t in self.log_texts() if t.startswith(
+                    "Setup process exit with code: ")])
+
+    def test_failed_setup_leaves_its_files_and_values(self):
+        result = self.install(setup_exit_code=7)
+        self.assertEqual(result.exit_code, 7)
+        self.assertEqual(sorted(os.listdir(self.temp_dir)), sorted(
+            ["BrandFile", "lite_installer.log"] + DATA_FILES))
+        self.assertEqual(harness.read_browser_value("InstallerData"),
+                         self.temp("master_preferences"))
+        self.assertEqual(harness.read_browser_value("BrandFile"),
+                         self.temp("BrandFile"))
+        self.assertEqual(harness.read_browser_value("brand"), "kelvra")
+
+    def test_archive_that_is_not_signed_is_refused(self):
+        environment.serve_archive(file=None, body=b"MZ" + b"\0" * 5000)
+        result = self.install()
+        self.assertEqual(result.exit_code, ARCHIVE_NOT_VERIFIED)
+        self.assertIsNone(self.setup_command_line())
+        self.assertFalse([n for n in os.listdir(self.temp_dir)
+                          if n.startswith("kb")])
+
+    def test_unreachable_archive_ends_with_401(self):
+        environment.serve_archive(file=None, status=404)
+        result = self.install(env={
+            "LITE_INSTALLER_SEAM_DOWNLOAD_RETRY_DELAY_MS": "10"})
+        self.assertEqual(result.exit_code, ARCHIVE_NOT_OBTAINED)
+        self.assertIsNone(self.setup_command_line())
+        # Every planned attempt asked the service once.
+        planned = [t for t in self.log_texts()
+                   if t.startswith("Max download attempts failed (")]
+        self.assertEqual(len(planned), 1)
+        count = int(planned[0].split("(")[1].split(")")[0])
+        self.assertIn(count, (6, 9))
+        self.assertEqual(len(environment.archive_requests()), count)
+        self.assertFalse([n for n in os.listdir(self.temp_dir)
+                          if n.startswith("kb")])
+
+    def test_installer_data_switch_names_the_file_passed_on(self):
+        result = self.install("--installerdata=C:\\given\\prefs.json")
+        self.assertEqual(result.exit_code, 0)
+        switches = switches_of(self.setup_command_line())
+        self.assertEqual(switches["installerdata"], "C:\\given\\prefs.json")
+        self.assertNotIn("master_preferences", os.listdir(self.temp_dir))
+
+
+if __name__ == "__main__":
+    import unittest
+    unittest.main()
