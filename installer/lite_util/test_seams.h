@@ -19,6 +19,8 @@ namespace lite_util {
 //   "cpu-no-sse2", "cpu-no-sse3"  the processor feature query answers no
 //   "cryptopro-load-failure"      opening a download raises the CryptoPro
 //                                 provider's missing-library exception
+//   "archive-writer-between-reopens"  a writer opens the locked setup
+//                                 archive between its two re-opens
 bool TestSeamEnabled(const char* name);
 
 // The value of the environment variable "LITE_INSTALLER_SEAM_" + |name|.

@@ -26,7 +26,7 @@ def switches_of(command_line):
     return found
 
 
-class SilentInstallTest(InstallerTestCase):
+class InstallTestCase(InstallerTestCase):
 
     def setUp(self):
         super().setUp()
@@ -44,6 +44,9 @@ class SilentInstallTest(InstallerTestCase):
 
     def temp(self, name=""):
         return harness.to_windows_path(self.temp_dir) + "\\" + name
+
+
+class SilentInstallTest(InstallTestCase):
 
     def test_successful_installation_runs_the_setup_and_cleans_up(self):
         result = self.install("--distr-info-params=lang=tr&partner_id=p7",
@@ -148,6 +151,32 @@ class SilentInstallTest(InstallerTestCase):
         switches = switches_of(self.setup_command_line())
         self.assertEqual(switches["installerdata"], "C:\\given\\prefs.json")
         self.assertNotIn("master_preferences", os.listdir(self.temp_dir))
+
+
+class ArchiveLockTest(InstallTestCase):
+    """The distribution parameter setup_arc_permanent_lock keeps writers out
+    of the archive from its download to the setup's launch."""
+
+    LOCK = "--distr-info-params=setup_arc_permanent_lock=1"
+
+    def test_locked_archive_is_installed(self):
+        result = self.install(self.LOCK)
+        self.assertEqual(result.exit_code, 0)
+        self.assertIsNotNone(self.setup_command_line())
+        self.assertNotIn("Cannot lock file: ",
+                         "\n".join(self.log_texts()))
+
+    def test_writer_slipping_in_while_reopening_stops_the_launch(self):
+        # Between the two opens that turn the download handle into a read
+        # handle, writers may briefly get in; the test build lets one in.
+        result = self.install(self.LOCK, env={
+            "LITE_INSTALLER_TEST_SEAMS": "archive-writer-between-reopens"})
+        self.assertEqual(result.exit_code, 400)
+        self.assertIsNone(self.setup_command_line())
+        self.assertTrue([t for t in self.log_texts()
+                         if t.startswith("Cannot lock file: ")])
+        self.assertFalse([n for n in os.listdir(self.temp_dir)
+                          if n.startswith("kb")])
 
 
 if __name__ == "__main__":
