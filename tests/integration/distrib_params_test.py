@@ -24,21 +24,11 @@ BROWSER_KEY = "HKCU\\Software\\Kelvra\\KelvraBrowser"
 VALUE = "DistribInfoParams"
 
 
-def reg(*args):
-    return subprocess.run([harness.WINE, "reg"] + list(args),
-                          env=harness.WINE_ENV, stdout=subprocess.PIPE,
-                          stderr=subprocess.DEVNULL, timeout=60)
+reg = harness.reg
 
 
 def read_registry_value():
-    completed = reg("query", BROWSER_KEY, "/v", VALUE)
-    if completed.returncode != 0:
-        return None
-    for line in completed.stdout.decode("utf-8", "replace").splitlines():
-        parts = line.strip().split(None, 2)
-        if parts[:2] == [VALUE, "REG_SZ"]:
-            return parts[2] if len(parts) > 2 else ""
-    return None
+    return harness.read_browser_value(VALUE)
 
 
 def run_tool(*args):

@@ -36,6 +36,18 @@ LOG_LINE = re.compile(
 BROWSER_KEY = "HKCU\\Software\\Kelvra\\KelvraBrowser"
 
 
+def wine(*args):
+    """Runs a program of the prefix (reg, winecfg, ...); returns its output."""
+    return subprocess.run([WINE] + list(args), env=WINE_ENV,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          timeout=120).stdout.decode("utf-8", "replace")
+
+
+def set_windows_version(name):
+    """Switches the prefix to a Windows version ("win7", "win81", "win10")."""
+    wine("winecfg", "-v", name)
+
+
 def reg(*args):
     """Runs the prefix's reg.exe."""
     return subprocess.run([WINE, "reg"] + list(args), env=WINE_ENV,

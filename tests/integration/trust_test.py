@@ -24,14 +24,8 @@ UNSIGNED_ERROR = -2146762496   # TRUST_E_NOSIGNATURE, 0x800B0100
 UNTRUSTED_ROOT = -2146762487   # CERT_E_UNTRUSTEDROOT, 0x800B0109
 
 
-def wine(*args):
-    return subprocess.run([harness.WINE] + list(args), env=harness.WINE_ENV,
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                          timeout=120).stdout.decode("utf-8", "replace")
-
-
-def set_windows_version(name):
-    wine("winecfg", "-v", name)
+wine = harness.wine
+set_windows_version = harness.set_windows_version
 
 
 class Verification:

@@ -1,6 +1,5 @@
 """The Windows release as the installer sees it, on real version answers:
 the test prefix is switched to Windows 7, 8.1 and 10 and back."""
-import subprocess
 import unittest
 
 import harness
@@ -10,14 +9,8 @@ import harness
 UBR_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion"
 
 
-def wine(*args):
-    return subprocess.run([harness.WINE] + list(args), env=harness.WINE_ENV,
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                          timeout=120).stdout.decode("utf-8", "replace")
-
-
-def set_windows_version(name):
-    wine("winecfg", "-v", name)
+wine = harness.wine
+set_windows_version = harness.set_windows_version
 
 
 def probe():
