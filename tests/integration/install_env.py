@@ -41,32 +41,24 @@ ARCHIVE_NOT_VERIFIED = 402
 class InstallEnvironment:
     def __init__(self):
         self.work = None
+        self.pki = None
         self.service = None
         self.proxy = None
         self.archive = None
 
     def start(self):
         self.work = tempfile.mkdtemp(prefix="lite-install-env-")
-        pki = signed_setup.make_pki(os.path.join(self.work, "pki"))
+        self.pki = signed_setup.make_pki(os.path.join(self.work, "pki"))
         added = subprocess.run(
             [harness.WINE, harness.bin_path("add_root_cert.exe"),
-             harness.to_windows_path(os.path.join(pki, "root.crt"))],
+             harness.to_windows_path(os.path.join(self.pki, "root.crt"))],
             env=harness.WINE_ENV, stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, timeout=120).stdout.decode()
         if "added" not in added:
             raise AssertionError("could not trust the test root: %r" % added)
-        trusted = trusted_list.make_list([(
-            os.path.join(pki, "signer_a.crt"), os.path.join(pki, "root.crt"),
-            "key")])
-        dat = trusted_list.sign_list(
-            trusted, os.path.join(TRUST_KEYS, "key3.pem"), 3)
-        self.archive = signed_setup.build_setup(
+        self.archive = self.build_archive(
             harness.bin_path("test_setup.exe"),
-            os.path.join(self.work, "browser-setup.arc"),
-            harness.bin_path("set_resources.exe"), harness.WINE, trusted, dat,
-            [(os.path.join(pki, "signer_a.chain.pem"),
-              os.path.join(pki, "signer_a.key"), "sha256")],
-            env=harness.WINE_ENV)
+            os.path.join(self.work, "browser-setup.arc"))
         self.service = WebService()
         self.service.start()
         self.serve_archive()
@@ -74,6 +66,21 @@ class InstallEnvironment:
             self.service, harness.WINE_ENV,
             harness.bin_path("add_root_cert.exe"), harness.WINE)
         self.proxy.__enter__()
+
+    def build_archive(self, source, output):
+        """A signed copy of the program |source| with a trusted list that
+        the test builds accept."""
+        trusted = trusted_list.make_list([(
+            os.path.join(self.pki, "signer_a.crt"),
+            os.path.join(self.pki, "root.crt"), "key")])
+        dat = trusted_list.sign_list(
+            trusted, os.path.join(TRUST_KEYS, "key3.pem"), 3)
+        return signed_setup.build_setup(
+            source, output, harness.bin_path("set_resources.exe"),
+            harness.WINE, trusted, dat,
+            [(os.path.join(self.pki, "signer_a.chain.pem"),
+              os.path.join(self.pki, "signer_a.key"), "sha256")],
+            env=harness.WINE_ENV)
 
     def serve_archive(self, **options):
         """Every setup-archive URL answers with the signed test setup, or as
