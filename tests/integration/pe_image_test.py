@@ -94,6 +94,19 @@ class ImageTest(unittest.TestCase):
             self.assertEqual(vsize, 4)
             self.assertTrue(flags & IMAGE_SCN_MEM_SHARED)
 
+    def test_shared_section_holds_the_delayed_parameters(self):
+        IMAGE_SCN_MEM_SHARED = 0x10000000
+        IMAGE_SCN_MEM_WRITE = 0x80000000
+        for name, image in self.images():
+            shared = [s for s in image.sections if s[0] == "Shared"]
+            self.assertEqual(len(shared), 1, name)
+            _, vsize, _, _, _, flags = shared[0]
+            # The 3860-byte block alone, padded by the linker's alignment.
+            self.assertGreaterEqual(vsize, 3860, name)
+            self.assertLess(vsize, 3860 + 32, name)
+            self.assertTrue(flags & IMAGE_SCN_MEM_SHARED, name)
+            self.assertTrue(flags & IMAGE_SCN_MEM_WRITE, name)
+
     def test_shipped_installer_carries_no_test_seams(self):
         for variable in (b"LITE_INSTALLER_TEST_SEAMS", b"LITE_INSTALLER_SEAM_"):
             shipped = PeImage(harness.bin_path(harness.INSTALLER)).data
