@@ -7,6 +7,7 @@
 #include "installer/brand/brand_info.h"
 #include "installer/brand/distrib_info_params.h"
 #include "installer/install/archive_lock_file.h"
+#include "installer/install/async_install_tasks.h"
 #include "installer/install/delayed_params.h"
 #include "installer/install/delegate_progress_observer.h"
 #include "installer/install/download_clock.h"
@@ -89,6 +90,8 @@ Installer::Installer(InstallerDelegate* delegate, const BrandInfo* brand,
   stop_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   install_after_download_event_.Set(
       ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (with_async_tasks)
+    async_tasks_.reset(new AsyncInstallTasks(brand_, distrib_));
 }
 
 Installer::~Installer() {
@@ -103,6 +106,8 @@ Installer::~Installer() {
     }
   }
   elevated_process_.reset();
+  // The install thread reads the side-download paths: they go only after it.
+  async_tasks_.reset();
 }
 
 bool Installer::StartInstallAsync() {
@@ -386,6 +391,15 @@ bool Installer::RunModule(const std::wstring& archive_path) {
   state.installer_data_path = data_paths_.installer_data_path;
   state.clids_file_path = data_paths_.clids_file_path;
   state.website_icon_path = data_paths_.website_icon_path;
+  if (async_tasks_) {
+    state.has_async_tasks = true;
+    state.launch_browser = launch_browser_;
+    state.variations_path = async_tasks_->variations_path();
+    state.abt_path = async_tasks_->abt_path();
+    state.webntp_path = async_tasks_->webntp_path();
+    state.server_config_bundle_path = async_tasks_->server_config_path();
+    state.wallpaper_bundle_path = async_tasks_->wallpaper_path();
+  }
   CommandLine setup = BuildSetupCommandLine(CommandLine::ForCurrentProcess(),
                                             archive_path, true, state);
   DWORD exit_code = kSetupExitCodeNotRun;

@@ -18,6 +18,7 @@
 namespace lite_installer {
 
 class ArchiveLockFile;
+class AsyncInstallTasks;
 class BrandInfo;
 class DistribInfoParams;
 class ElevatedInstallerProcess;
@@ -47,7 +48,8 @@ class Installer {
             const DistribInfoParams* distrib, bool with_async_tasks);
   Installer(const Installer&) = delete;
   Installer& operator=(const Installer&) = delete;
-  // Stops the install thread (waiting up to a minute, then terminating it).
+  // Stops the install thread (waiting up to a minute, then terminating it),
+  // then the side downloads.
   virtual ~Installer();
 
   // Starts Install on the install thread.
@@ -75,6 +77,8 @@ class Installer {
   int64_t total_time() const { return total_time_; }
   int64_t setup_time() const { return setup_time_; }
   const InstallerDataPaths& data_paths() const { return data_paths_; }
+  // Null unless built with side downloads.
+  const AsyncInstallTasks* async_tasks() const { return async_tasks_.get(); }
 
  protected:
   // The steps that tests replace.
@@ -132,6 +136,9 @@ class Installer {
   bool uac_declined_ = false;
   std::wstring archive_path_;
   std::unique_ptr<ArchiveLockFile> archive_lock_;
+  // Reset at the end of the destructor, once the install thread that reads
+  // its paths has stopped.
+  std::unique_ptr<AsyncInstallTasks> async_tasks_;
 };
 
 }  // namespace lite_installer

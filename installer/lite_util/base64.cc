@@ -43,4 +43,31 @@ bool Base64Decode(const std::string& text, std::string* bytes) {
   return true;
 }
 
+std::string Base64Encode(const std::string& bytes) {
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  text.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    uint32_t group = (static_cast<uint8_t>(bytes[i]) << 16) |
+                     (static_cast<uint8_t>(bytes[i + 1]) << 8) |
+                     static_cast<uint8_t>(bytes[i + 2]);
+    text.push_back(kAlphabet[(group >> 18) & 63]);
+    text.push_back(kAlphabet[(group >> 12) & 63]);
+    text.push_back(kAlphabet[(group >> 6) & 63]);
+    text.push_back(kAlphabet[group & 63]);
+  }
+  const size_t rest = bytes.size() - i;
+  if (rest > 0) {
+    uint32_t group = static_cast<uint8_t>(bytes[i]) << 16;
+    if (rest == 2) group |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+    text.push_back(kAlphabet[(group >> 18) & 63]);
+    text.push_back(kAlphabet[(group >> 12) & 63]);
+    text.push_back(rest == 2 ? kAlphabet[(group >> 6) & 63] : '=');
+    text.push_back('=');
+  }
+  return text;
+}
+
 }  // namespace lite_util

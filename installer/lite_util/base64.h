@@ -1,5 +1,6 @@
 // Strict Base64 decoding (RFC 4648 alphabet, "=" padding) for the trusted
-// certificate list and the built-in public keys.
+// certificate list and the built-in public keys; encoding for the
+// variations seed file.
 #ifndef INSTALLER_LITE_UTIL_BASE64_H_
 #define INSTALLER_LITE_UTIL_BASE64_H_
 
@@ -12,6 +13,8 @@ namespace lite_util {
 // (white space included), padding anywhere but in the last one or two
 // places, and padding that hides non-zero bits.
 bool Base64Decode(const std::string& text, std::string* bytes);
+// The standard alphabet with "=" padding, no line breaks.
+std::string Base64Encode(const std::string& bytes);
 
 }  // namespace lite_util
 

@@ -27,6 +27,22 @@ TEST(Base64DecodeTest, DecodesPaddedAndUnpaddedGroups) {
   }
 }
 
+TEST(Base64EncodeTest, PadsTheLastGroupAndRoundTripsEveryByte) {
+  EXPECT_EQ("", Base64Encode(""));
+  EXPECT_EQ("Zg==", Base64Encode("f"));
+  EXPECT_EQ("Zm8=", Base64Encode("fo"));
+  EXPECT_EQ("Zm9v", Base64Encode("foo"));
+  EXPECT_EQ("Zm9vYmE=", Base64Encode("fooba"));
+  EXPECT_EQ("+/+/", Base64Encode("\xfb\xff\xbf"));
+  std::string all;
+  for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+  for (size_t length = 0; length <= all.size(); length += 37) {
+    std::string bytes;
+    EXPECT_TRUE(Base64Decode(Base64Encode(all.substr(0, length)), &bytes));
+    EXPECT_EQ(all.substr(0, length), bytes);
+  }
+}
+
 TEST(Base64DecodeTest, RefusesMalformedTextAndLeavesOutputAlone) {
   for (const char* text :
        {"Zg", "Zg=", "Zm9", "=Zg=", "Z=g=", "Zg=a", "====", "Zm 9v",

@@ -26,11 +26,12 @@ INSTALLER_SEAMS = "lite_installer_seams.exe"
 MUTEX_NAME = ("Local\\KelvraBrowserLiteInstallerMutex-"
               "E523E369-4A72-4B13-AD57-5B956174172A")
 
-# 2023-05-04 10:11:12.345 4321:5678 INFO: text (Function:208)
+# 2023-05-04 10:11:12.345 4321:5678 INFO: text (Function:208); a destructor
+# logs as "~Class".
 LOG_LINE = re.compile(
     r"^(?P<date>\d{4}-\d{2}-\d{2}) (?P<time>\d{2}:\d{2}:\d{2}\.\d{3}) "
     r"(?P<pid>\d{2,}):(?P<tid>\d{2,}) (?P<severity>INFO|ERROR|WARNING): "
-    r"(?P<text>.*) \((?P<function>[A-Za-z_][A-Za-z0-9_]*):(?P<line>\d+)\)$")
+    r"(?P<text>.*) \((?P<function>~?[A-Za-z_][A-Za-z0-9_]*):(?P<line>\d+)\)$")
 
 
 BROWSER_KEY = "HKCU\\Software\\Kelvra\\KelvraBrowser"
