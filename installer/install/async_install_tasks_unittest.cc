@@ -13,6 +13,7 @@
 #include "installer/brand/brand_info.h"
 #include "installer/brand/distrib_info_params.h"
 #include "installer/install/http_downloader.h"
+#include "installer/lite_util/file_test_util.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
@@ -40,18 +41,7 @@ bool FileExists(const std::wstring& path) {
 }
 
 std::string ReadFile(const std::wstring& path) {
-  lite_util::ScopedFileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::string bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (file.IsValid() &&
-         ::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) &&
-         read > 0) {
-    bytes.append(buffer, read);
-  }
-  return bytes;
+  return lite_util::ReadFileForTest(path);
 }
 
 void WriteFile(const std::wstring& path, const std::string& bytes) {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "installer/lite_util/file_test_util.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
@@ -28,18 +29,7 @@ std::string Dump(const VariationsSeed& seed) {
 }
 
 std::string ReadFile(const std::wstring& path) {
-  lite_util::ScopedFileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::string bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (file.IsValid() &&
-         ::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) &&
-         read > 0) {
-    bytes.append(buffer, read);
-  }
-  return bytes;
+  return lite_util::ReadFileForTest(path);
 }
 
 class VariationsSeedTest : public testing::Test {

@@ -1,0 +1,31 @@
+// File helpers for the tests.
+#ifndef INSTALLER_LITE_UTIL_FILE_TEST_UTIL_H_
+#define INSTALLER_LITE_UTIL_FILE_TEST_UTIL_H_
+
+#include <windows.h>
+
+#include <string>
+
+#include "installer/lite_util/scoped_handle.h"
+
+namespace lite_util {
+
+// The whole content of the file at |path|; empty when it cannot be read.
+inline std::string ReadFileForTest(const std::wstring& path) {
+  ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (file.IsValid() &&
+         ::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) &&
+         read > 0) {
+    bytes.append(buffer, read);
+  }
+  return bytes;
+}
+
+}  // namespace lite_util
+
+#endif  // INSTALLER_LITE_UTIL_FILE_TEST_UTIL_H_
