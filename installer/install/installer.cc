@@ -20,6 +20,7 @@
 #include "installer/install/module_verifier.h"
 #include "installer/install/setup_command_line.h"
 #include "installer/install/setup_process.h"
+#include "installer/kelvra/util/interface_availability.h"
 #include "installer/lite_util/file_version.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/registry.h"
@@ -147,6 +148,16 @@ void Installer::InstallSynchronously() {
 }
 
 void Installer::Cancel() { ::InterlockedIncrement(&cancel_count_); }
+
+bool Installer::CheckInterfaceAvailability() {
+  lite_util::WindowsRelease release = lite_util::GetWindowsRelease();
+  if (release < lite_util::kWindows8) return true;
+  if (release < lite_util::kWindows10) return false;
+  uint32_t value = 0;
+  bool available = IsInterfaceAvailable(&value);
+  interface_availability_ = value;
+  return available;
+}
 
 void Installer::SetMakeDefault(bool make_default) {
   // Windows 8 and 8.1 do not let programs choose the default browser.

@@ -63,6 +63,10 @@ class Installer {
   void InstallSynchronously();
   // The user cancelled (counted; the report says "cancelled").
   void Cancel();
+  // Whether the setup can make the browser the default one: always before
+  // Windows 8, never on 8 and 8.1, and by the interface check from
+  // Windows 10 on (its value goes to the setup as the-interface-availability).
+  bool CheckInterfaceAvailability();
 
   void SetMakeDefault(bool make_default);
   void set_send_statistics(bool send) { send_statistics_ = send; }

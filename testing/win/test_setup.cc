@@ -16,6 +16,8 @@
 //   LITE_TEST_SETUP_BROWSER_WINDOW_MS=N  leaves a "browser" behind: a
 //     second process that owns a message-only window of the installed
 //     browser's class for N milliseconds.
+//   LITE_TEST_SETUP_SLEEP_MS=N  takes N milliseconds before it exits (a
+//     hanging program for the tests of time-outs).
 #include <windows.h>
 
 #include <cstdlib>
@@ -178,5 +180,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   std::wstring browser = Environment(L"LITE_TEST_SETUP_BROWSER_WINDOW_MS");
   if (!browser.empty())
     LeaveBrowserBehind(own_path, std::wcstoull(browser.c_str(), nullptr, 10));
+  std::wstring sleep = Environment(L"LITE_TEST_SETUP_SLEEP_MS");
+  if (!sleep.empty())
+    ::Sleep(static_cast<DWORD>(std::wcstoul(sleep.c_str(), nullptr, 10)));
   ::ExitProcess(ChosenExitCode(own_path));
 }
