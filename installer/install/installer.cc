@@ -25,6 +25,7 @@
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/registry.h"
 #include "installer/lite_util/string_util.h"
+#include "installer/lite_util/user_id.h"
 #include "installer/lite_util/windows_release.h"
 #include "installer/main/command_line.h"
 
@@ -88,6 +89,7 @@ Installer::Installer(InstallerDelegate* delegate, const BrandInfo* brand,
       data_paths_(
           InstallerDataPathsFromCommandLine(CommandLine::ForCurrentProcess())) {
   if (brand_) temp_dir_ = brand_->temp_dir();
+  user_id_ = lite_util::GetUserIdInternal();
   stop_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   install_after_download_event_.Set(
       ::CreateEventW(nullptr, TRUE, FALSE, nullptr));

@@ -81,6 +81,8 @@ class Installer {
   int64_t total_time() const { return total_time_; }
   int64_t setup_time() const { return setup_time_; }
   const InstallerDataPaths& data_paths() const { return data_paths_; }
+  // The per-user id, for the statistics.
+  const std::string& user_id() const { return user_id_; }
   // Null unless built with side downloads.
   const AsyncInstallTasks* async_tasks() const { return async_tasks_.get(); }
 
@@ -135,6 +137,7 @@ class Installer {
   int64_t install_start_ticks_ = 0;
   int64_t install_start_time_ = 0;
   int64_t interface_availability_ = 0;
+  std::string user_id_;
   bool launch_browser_ = true;
   std::unique_ptr<ElevatedInstallerProcess> elevated_process_;
   bool uac_declined_ = false;
