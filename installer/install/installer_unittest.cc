@@ -13,6 +13,7 @@
 #include "installer/install/installer_delegate.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/registry.h"
+#include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
 
 namespace lite_installer {
@@ -53,6 +54,8 @@ class ScriptedInstaller : public Installer {
   uint32_t setup_failure_kind_ = 0;
   std::wstring seen_archive_;
   std::string archive_bytes_seen_;
+  lite_util::ScopedEventHandle setup_ran_{
+      ::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
   using Installer::InstallBrowser;
 
@@ -72,6 +75,7 @@ class ScriptedInstaller : public Installer {
   }
   bool RunModule(const std::wstring&) override {
     SetFailureKind(setup_failure_kind_);
+    ::SetEvent(setup_ran_.Get());
     return setup_ok_;
   }
 };
@@ -160,11 +164,30 @@ TEST_F(InstallerFlowTest, SetupExitCodesSevenAndEightBecomeResultsFiveAndSix) {
     installer.setup_failure_kind_ = kind;
     ASSERT_TRUE(installer.StartInstallAsync());
     installer.AllowInstallation();
-    // The failed run ends without waiting for the browser.
-    for (int i = 0; i < 100 && delegate.calls.empty(); ++i) ::Sleep(50);
+    ASSERT_EQ(WAIT_OBJECT_0,
+              ::WaitForSingleObject(installer.setup_ran_.Get(), 30000));
+    // Even when the window closes at once, the setup's failure is shown.
+    ASSERT_TRUE(installer.WaitForInstallAsync());
     EXPECT_EQ(std::vector<std::string>{"OnError " + std::to_string(kind)},
               delegate.calls);
   }
+}
+
+TEST_F(InstallerFlowTest, FinishingLoopWaitsForTheBrowserUntilStopped) {
+  RecordingDelegate delegate;
+  ScriptedInstaller installer(&delegate, brand_.get());
+  ASSERT_TRUE(installer.StartInstallAsync());
+  installer.AllowInstallation();
+  // The setup "ran"; the install thread now looks for the browser's window
+  // every 20 s, and the window's closing (the stop event) ends the wait.
+  ASSERT_EQ(WAIT_OBJECT_0,
+            ::WaitForSingleObject(installer.setup_ran_.Get(), 30000));
+  ::Sleep(200);
+  DWORD start = ::GetTickCount();
+  EXPECT_TRUE(installer.WaitForInstallAsync());
+  EXPECT_LT(::GetTickCount() - start, 10000u);
+  // A successful run that was stopped while waiting reports nothing more.
+  EXPECT_TRUE(delegate.calls.empty());
 }
 
 }  // namespace
