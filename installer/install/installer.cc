@@ -68,16 +68,6 @@ int UacModeFromDistribution(const DistribInfoParams* distrib) {
   return value;
 }
 
-// Deletes the archive whatever way InstallBrowser ends.
-class ScopedFileDeleter {
- public:
-  explicit ScopedFileDeleter(const std::wstring& path) : path_(path) {}
-  ~ScopedFileDeleter() { ::DeleteFileW(path_.c_str()); }
-
- private:
-  std::wstring path_;
-};
-
 }  // namespace
 
 Installer::Installer(InstallerDelegate* delegate, const BrandInfo* brand,
@@ -257,7 +247,15 @@ int Installer::InstallBrowser() {
                    !lock_text.empty();
   LOG(INFO) << "Executable path: " << archive_path_;
   ::DeleteFileW(archive_path_.c_str());
-  ScopedFileDeleter delete_archive(archive_path_);
+  // Whatever way this ends, the archive goes: first the lock that keeps
+  // others out (it would keep the deletion out too), then the file.
+  struct ArchiveRemover {
+    Installer* installer;
+    ~ArchiveRemover() {
+      installer->archive_lock_.reset();
+      ::DeleteFileW(installer->archive_path_.c_str());
+    }
+  } remove_archive{this};
 
   int64_t t0 = SystemTimeMicros();
   int result = GetModule(archive_path_, lock_mode);

@@ -167,6 +167,13 @@ class ArchiveLockTest(InstallTestCase):
         self.assertNotIn("Cannot lock file: ",
                          "\n".join(self.log_texts()))
 
+    def test_locked_archive_that_fails_verification_is_removed(self):
+        environment.serve_archive(file=None, body=b"MZ" + b"\0" * 5000)
+        result = self.install(self.LOCK)
+        self.assertEqual(result.exit_code, ARCHIVE_NOT_VERIFIED)
+        self.assertEqual(sorted(os.listdir(self.temp_dir)), sorted(
+            ["BrandFile", "distrib_info", "lite_installer.log"] + DATA_FILES))
+
     def test_writer_slipping_in_while_reopening_stops_the_launch(self):
         # Between the two opens that turn the download handle into a read
         # handle, writers may briefly get in; the test build lets one in.
