@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "installer/brand/brand_info.h"
+#include "installer/lite_util/file_test_util.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/registry.h"
@@ -16,22 +17,12 @@
 namespace lite_installer {
 namespace {
 
+using lite_util::ReadFileOrMissingForTest;
+
 using lite_util::LogRecord;
 
 constexpr const wchar_t* kBrandValues[] = {L"brand", L"BrandFile",
                                            L"PartnerFile", L"lang"};
-
-std::string ReadFileBytes(const std::wstring& path) {
-  std::string content;
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (!file) return "<missing>";
-  char buffer[4096];
-  size_t read = 0;
-  while ((read = fread(buffer, 1, sizeof(buffer), file)) > 0)
-    content.append(buffer, read);
-  fclose(file);
-  return content;
-}
 
 // Offset of the first data block of an archive without reserved space (the
 // folder entry's coffCabStart after the 36-byte header).
@@ -143,9 +134,9 @@ TEST_F(BrandPackagesTest, NamedPackageIsWrittenAndAppliedAfterThePartner) {
   EXPECT_TRUE(brand.partner_package_written());
   EXPECT_TRUE(brand.brand_package_written());
   // Compared as a whole: a binary mismatch is not worth printing.
-  EXPECT_TRUE(ReadFileBytes(temp_dir_ + L"PartnerFile") ==
+  EXPECT_TRUE(ReadFileOrMissingForTest(temp_dir_ + L"PartnerFile") ==
               Resource(MAKEINTRESOURCEW(320)));
-  EXPECT_TRUE(ReadFileBytes(temp_dir_ + L"BrandFile") ==
+  EXPECT_TRUE(ReadFileOrMissingForTest(temp_dir_ + L"BrandFile") ==
               Resource(L"BRAND_FIXTURE"));
   EXPECT_EQ(brand.brand_id(), "partner_brand");
   EXPECT_EQ(brand.brand_name(), "fixture_name");
@@ -198,7 +189,7 @@ TEST_F(BrandPackagesTest, MissingNamedAndDefaultPackagesLeaveTheDefaults) {
   EXPECT_EQ(records_.back().severity, lite_util::LOG_WARNING);
   EXPECT_EQ(Texts("AutodetectBrandName").back(), "Detected brand-name: tb");
   EXPECT_FALSE(brand.brand_package_written());
-  EXPECT_EQ(ReadFileBytes(temp_dir_ + L"BrandFile"), "<missing>");
+  EXPECT_EQ(ReadFileOrMissingForTest(temp_dir_ + L"BrandFile"), "<missing>");
   // Only the partner package was applied.
   EXPECT_EQ(brand.brand_id(), "partner_brand");
   EXPECT_EQ(brand.brand_name(), "");
@@ -252,7 +243,7 @@ TEST_F(BrandPackagesTest, UnwritablePackageFilesStillApplyTheSettings) {
   // The paths are still handed on; the setup finds no file there.
   EXPECT_TRUE(brand.partner_package_written());
   EXPECT_TRUE(brand.brand_package_written());
-  EXPECT_EQ(ReadFileBytes(missing_dir + L"BrandFile"), "<missing>");
+  EXPECT_EQ(ReadFileOrMissingForTest(missing_dir + L"BrandFile"), "<missing>");
   std::vector<LogRecord> warnings;
   for (const LogRecord& record : records_) {
     if (std::string(record.function_name) == "WriteBinFile")

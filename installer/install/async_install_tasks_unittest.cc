@@ -40,10 +40,6 @@ bool FileExists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string ReadFile(const std::wstring& path) {
-  return lite_util::ReadFileForTest(path);
-}
-
 void WriteFile(const std::wstring& path, const std::string& bytes) {
   lite_util::ScopedFileHandle file(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -311,12 +307,12 @@ TEST_F(AsyncInstallTasksTest, SeedsAreSavedWithTheirHeaders) {
       "\"variations_seed_signature\": \"sig==\", "
       "\"variations_last_modified_time\": \"Tue, 09 May 2023 10:00:00 GMT\", "
       "\"variations_country\": \"tr\"}",
-      ReadFile(variations));
+      lite_util::ReadFileForTest(variations));
   EXPECT_EQ(
       "{\"variations_seed_base64\": \"YWJ0\", "
       "\"variations_seed_signature\": \"sig==\", "
       "\"variations_last_modified_time\": \"\", \"variations_country\": \"\"}",
-      ReadFile(abt_path));
+      lite_util::ReadFileForTest(abt_path));
   tasks.reset();
   // Cancelled and waited for; the seed results are gone.
   EXPECT_FALSE(FileExists(variations));
@@ -433,8 +429,8 @@ TEST_F(AsyncInstallTasksTest, DestructionKeepsOnlyWebNtpAndWallpapers) {
   EXPECT_FALSE(FileExists(variations));
   EXPECT_FALSE(FileExists(abt));
   EXPECT_FALSE(FileExists(server_config));
-  EXPECT_EQ("ntp", ReadFile(webntp));
-  EXPECT_EQ("wallpapers", ReadFile(wallpapers));
+  EXPECT_EQ("ntp", lite_util::ReadFileForTest(webntp));
+  EXPECT_EQ("wallpapers", lite_util::ReadFileForTest(wallpapers));
   ::DeleteFileW(webntp.c_str());
   ::DeleteFileW(wallpapers.c_str());
 }

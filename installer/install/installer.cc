@@ -165,7 +165,7 @@ void Installer::SetElevatedProcess(
 }
 
 bool Installer::IsStopped() const {
-  return ::WaitForSingleObject(stop_event_.Get(), 0) == WAIT_OBJECT_0;
+  return IsEventSignaled(stop_event_.Get());
 }
 
 void Installer::Install() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/lite_util/file_test_util.h"
 #include "installer/lite_util/bin_resource.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/string_util.h"
@@ -17,14 +18,9 @@
 namespace lite_installer {
 namespace {
 
-using lite_util::LogRecord;
+using lite_util::ReadFileOrMissingForTest;
 
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream in(lite_util::WideToUtf8(path), std::ios::binary);
-  if (!in) return "<missing>";
-  return std::string((std::istreambuf_iterator<char>(in)),
-                     std::istreambuf_iterator<char>());
-}
+using lite_util::LogRecord;
 
 // The shipped initial preferences as the test program carries them.
 std::string PreferencesResource() {
@@ -61,17 +57,18 @@ TEST_F(InstallerDataFilesTest, EmptyPathsGetCopiesOfTheResourcesInTemp) {
   InstallerDataPaths paths;
   ExtractInstallerDataIfAbsent(dir_, &paths);
   EXPECT_EQ(dir_ + L"master_preferences", paths.installer_data_path);
-  std::string preferences = ReadBytes(paths.installer_data_path);
+  std::string preferences = ReadFileOrMissingForTest(paths.installer_data_path);
   EXPECT_EQ(PreferencesResource(), preferences);
   EXPECT_NE(std::string::npos, preferences.find("variations_compressed_seed"));
   // Missing numbered resources keep their paths, without a file.
   EXPECT_EQ(dir_ + L"clids.xml", paths.clids_file_path);
   EXPECT_EQ(dir_ + L"website.ico", paths.website_icon_path);
-  EXPECT_EQ("<missing>", ReadBytes(paths.clids_file_path));
-  EXPECT_EQ("<missing>", ReadBytes(paths.website_icon_path));
+  EXPECT_EQ("<missing>", ReadFileOrMissingForTest(paths.clids_file_path));
+  EXPECT_EQ("<missing>", ReadFileOrMissingForTest(paths.website_icon_path));
   // A missing experiment configuration leaves no path at all.
   EXPECT_EQ(L"", paths.abt_config_path);
-  EXPECT_EQ("<missing>", ReadBytes(dir_ + L"abt_config_resource"));
+  EXPECT_EQ("<missing>",
+            ReadFileOrMissingForTest(dir_ + L"abt_config_resource"));
   EXPECT_EQ((std::vector<std::string>{
                 "Failed to extract resource 306",
                 "Failed to extract resource 323",
@@ -95,7 +92,8 @@ TEST_F(InstallerDataFilesTest, PresetPathsAreKeptWhetherOrNotTheFilesExist) {
   EXPECT_EQ(L"C:\\a b\\i.ico", paths.website_icon_path);
   EXPECT_EQ(L"C:\\none\\abt", paths.abt_config_path);
   EXPECT_TRUE(Warnings().empty());
-  EXPECT_EQ("<missing>", ReadBytes(dir_ + L"master_preferences"));
+  EXPECT_EQ("<missing>",
+            ReadFileOrMissingForTest(dir_ + L"master_preferences"));
 }
 
 TEST_F(InstallerDataFilesTest, ASecondRunOverwritesTheCopies) {
@@ -109,7 +107,7 @@ TEST_F(InstallerDataFilesTest, ASecondRunOverwritesTheCopies) {
   InstallerDataPaths paths;
   ExtractInstallerDataIfAbsent(dir_, &paths);
   EXPECT_EQ(PreferencesResource(),
-            ReadBytes(dir_ + L"master_preferences"));
+            ReadFileOrMissingForTest(dir_ + L"master_preferences"));
 }
 
 TEST_F(InstallerDataFilesTest, ExtractionResultIsTheResourceNotTheWrite) {
@@ -118,7 +116,7 @@ TEST_F(InstallerDataFilesTest, ExtractionResultIsTheResourceNotTheWrite) {
   EXPECT_FALSE(ExtractResourceToFile(306, dir_ + L"clids.xml"));
   EXPECT_FALSE(ExtractNamedResourceToFile(L"ABT_CONFIG", dir_ + L"abt"));
   EXPECT_TRUE(ExtractNamedResourceToFile(L"FILE_BRAND_CONFIG", unwritable));
-  EXPECT_EQ("<missing>", ReadBytes(dir_ + L"abt"));
+  EXPECT_EQ("<missing>", ReadFileOrMissingForTest(dir_ + L"abt"));
 }
 
 }  // namespace

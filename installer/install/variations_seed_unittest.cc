@@ -28,10 +28,6 @@ std::string Dump(const VariationsSeed& seed) {
   return result;
 }
 
-std::string ReadFile(const std::wstring& path) {
-  return lite_util::ReadFileForTest(path);
-}
-
 class VariationsSeedTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -71,7 +67,7 @@ TEST_F(VariationsSeedTest, MembersInOrderWithDefaultFormatting) {
   fwrite(filler.data(), 1, filler.size(), old_file);
   fclose(old_file);
   ASSERT_TRUE(SaveVariations(path_, seed));
-  EXPECT_EQ(expected, ReadFile(path_));
+  EXPECT_EQ(expected, lite_util::ReadFileForTest(path_));
 
   // Empty headers stay as empty strings; quotes and controls are escaped.
   VariationsSeed bare;

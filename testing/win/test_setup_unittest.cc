@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/lite_util/file_test_util.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
 
@@ -28,12 +29,6 @@ std::wstring TempFile(const wchar_t* name) {
   wchar_t dir[MAX_PATH];
   ::GetTempPathW(MAX_PATH, dir);
   return std::wstring(dir) + name;
-}
-
-std::string ReadText(const std::wstring& path) {
-  std::ifstream in(lite_util::WideToUtf8(path), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)),
-                     std::istreambuf_iterator<char>());
 }
 
 // A window that records the registered messages it receives and answers
@@ -127,9 +122,9 @@ TEST(TestSetupTest, SendsTheChosenMessagesToTheProgressWindow) {
   EXPECT_EQ(
       "kelvra.lite.set_install_progress=4\nkelvra.lite.set_import_progress=56\n"
       "kelvra.corp.user_browser_exists=1\nkelvra.lite.close_window=1\n",
-      ReadText(answers));
+      lite_util::ReadFileForTest(answers));
   EXPECT_NE(std::string::npos,
-            ReadText(record).find("--progress-window=" +
+            lite_util::ReadFileForTest(record).find("--progress-window=" +
                                   lite_util::WideToUtf8(handle)));
   ::DeleteFileW(answers.c_str());
   ::DeleteFileW(record.c_str());

@@ -1,4 +1,5 @@
 #include "installer/lite_util/logging/file_logger.h"
+#include "installer/lite_util/file_test_util.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -22,18 +23,7 @@ namespace {
 // Helpers
 
 std::string ReadWholeFile(const std::wstring& path) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                  FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::string();
-  std::string content;
-  char buffer[65536];
-  DWORD read = 0;
-  while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-    content.append(buffer, read);
-  ::CloseHandle(file);
-  return content;
+  return ReadFileForTest(path);
 }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& content) {
