@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/lite_util/bin_resource.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
 
@@ -40,17 +41,6 @@ std::wstring OwnPath() {
     }
     path.resize(path.size() * 2);
   }
-}
-
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  lite_util::ScopedFileHandle file(::CreateFileW(
-      path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-      FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file.IsValid() &&
-         ::WriteFile(file.Get(), bytes.data(),
-                     static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
 }
 
 std::string ReadSmallFile(const std::wstring& path) {
@@ -117,7 +107,7 @@ void SendChosenMessages(HWND window) {
                std::to_string(static_cast<long long>(answer)) + "\n";
   }
   std::wstring answers_path = Environment(L"LITE_TEST_SETUP_ANSWERS");
-  if (!answers_path.empty()) WriteWholeFile(answers_path, answers);
+  if (!answers_path.empty()) lite_util::WriteBinFile(answers_path, answers);
 }
 
 // The "installed browser": owns its message-only window for a while.
@@ -173,7 +163,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   std::wstring record_path = length > 0 && length < MAX_PATH
                                  ? std::wstring(record, length)
                                  : own_path + L".cmdline";
-  WriteWholeFile(record_path, lite_util::WideToUtf8(command_line));
+  lite_util::WriteBinFile(record_path, lite_util::WideToUtf8(command_line));
   HWND progress_window = reinterpret_cast<HWND>(static_cast<uintptr_t>(
       SwitchNumber(command_line, L"progress-window")));
   if (progress_window) SendChosenMessages(progress_window);
