@@ -71,9 +71,16 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
             self._simple_answer(400, b"bad CONNECT target")
             return
         host = host.strip("[]").lower()
+        refused = self.service.is_refused(host)
         self.service.record(Request("CONNECT", "tcp", host, int(port), "",
                                      "", list(self.headers.items()), b"",
-                                     True, self.path), 200)
+                                     True, self.path),
+                            None if refused else 200)
+        if refused:
+            # As if the host refused the connection: the tunnel ends unmade.
+            self.close_connection = True
+            self._cut_connection()
+            return
         self.send_response(200, "Connection Established")
         self.end_headers()
         self.wfile.flush()
@@ -154,6 +161,10 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
                 request.host.encode(), request.path.encode()))
             return
         ordinal = self.service.count_hit(route)
+        if route.hang:
+            self.service.wait_for_stop()
+            self.close_connection = True
+            return
         if route.handler is not None:
             answer = route.handler(request)
             if answer is not None:

@@ -37,12 +37,15 @@ class Route:
       that answer from what they receive; when it returns None the route
       answers as configured (body, faults and all).
     prefix: the route serves every path that starts with its path.
+    hang: the request is read and recorded, then never answered: the
+      connection stays open until the service stops (a stalled server).
     """
 
     def __init__(self, host, path, body=b"", file=None, status=200,
                  headers=None, ranges=True, content_length=None,
                  drop_after=None, drop_count=1, rate=None, redirect_to=None,
-                 redirect_status=302, handler=None, prefix=False):
+                 redirect_status=302, handler=None, prefix=False,
+                 hang=False):
         if not path.startswith("/"):
             raise RouteError("a route path starts with /: %r" % path)
         if path.startswith(CONTROL_PREFIX):
@@ -69,6 +72,7 @@ class Route:
         self.redirect_status = redirect_status
         self.handler = handler
         self.prefix = prefix
+        self.hang = hang
         self.hits = 0
 
     def size(self):

@@ -17,6 +17,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from certificates import TestRootCA  # noqa: E402
 import web_service  # noqa: E402
 from web_service import RouteError, ServiceControl, WebService  # noqa: E402
+import stats_endpoints  # noqa: E402
 
 HOST = "download.kelvra.example"
 BODY = bytes(range(256)) * 200  # 51200 bytes
@@ -398,6 +399,97 @@ def web_service_errors_arrive(service, timeout=5):
             return True
         time.sleep(0.05)
     return False
+
+
+class StalledAndRefusedTest(ServiceTestCase):
+    """The two ways a host can fail the installer without answering."""
+
+    https = ProxyTlsTest.https
+    trusting_context = ProxyTlsTest.trusting_context
+
+    def test_hanging_route_records_the_request_and_never_answers(self):
+        self.service.add_route(HOST, "/stall", hang=True)
+        connection = self.direct()
+        connection.timeout = 1
+        connection.request("GET", "http://%s/stall" % HOST)
+        with self.assertRaises(OSError):  # socket.timeout
+            connection.getresponse()
+        requests = self.service.requests(path="/stall")
+        self.assertEqual(1, len(requests))
+        self.assertIsNone(requests[0].status)
+
+    def test_refused_host_ends_the_tunnel_unmade(self):
+        self.service.add_route(HOST, "/a", body=b"A")
+        self.service.add_route("other.kelvra.example", "/a", body=b"B")
+        self.service.refuse_host(HOST)
+        with self.assertRaises((OSError, http.client.HTTPException)):
+            connection = self.https(HOST, self.trusting_context())
+            connection.request("GET", "/a")
+            connection.getresponse().read()
+        connection = self.https("other.kelvra.example",
+                                self.trusting_context())
+        connection.request("GET", "/a")
+        self.assertEqual(b"B", connection.getresponse().read())
+        self.service.refuse_host(HOST, False)
+        connection = self.https(HOST, self.trusting_context())
+        connection.request("GET", "/a")
+        self.assertEqual(b"A", connection.getresponse().read())
+        self.assertEqual([None, 200, 200], [
+            r.status for r in self.service.requests(method="CONNECT")])
+
+
+class StatsEndpointsTest(ServiceTestCase):
+    """Decoding of what the installer sends to the statistics and storage
+    services."""
+
+    PATH = ("/installstats/send/dtype=stred/pid=457/cid=72992/"
+            "path=extended_stat/vars=-action=download_attempt,"
+            "-brand_id=kelvra,-error=attempt_1_final_query_info_404,"
+            "-old_style=0,-url=a%252Fb%2520c,-v=%D0%AF%20x/*")
+
+    def test_statistics_path_is_decoded_field_by_field(self):
+        event = stats_endpoints.decode_stat_path(self.PATH)
+        self.assertEqual(("72992", "extended_stat"), (event.cid, event.kind))
+        self.assertEqual(["action", "brand_id", "error", "old_style", "url",
+                          "v"], event.names)
+        self.assertEqual("download_attempt", event.action)
+        self.assertIsNone(event.stage)
+        self.assertEqual("a%252Fb%2520c", event.raw["url"])
+        self.assertEqual("a%2Fb%20c", event["url"])
+        self.assertEqual("\u042f x", event["v"])
+        dialog = stats_endpoints.decode_stat_path(
+            "/installstats/send/dtype=stred/pid=457/cid=72696/"
+            "path=kvbrowser_reinstall_dialog/*")
+        self.assertEqual(({}, "kvbrowser_reinstall_dialog"),
+                         (dialog.fields, dialog.kind))
+
+    def test_malformed_statistics_paths_are_refused(self):
+        for path in ("/installstats/send/dtype=stred/pid=457/cid=1/path=x/",
+                     "/installstats/send/dtype=stred/pid=1/cid=1/path=x/*",
+                     "/installstats/send/dtype=stred/pid=457/cid=1/path=x/"
+                     "vars=action=a/*",
+                     "/installstats/send/dtype=stred/pid=457/cid=1/path=x/"
+                     "vars=-a=1,-a=2/*",
+                     "/installstats/send/dtype=stred/pid=457/cid=1/path=x/"
+                     "vars=-a=%FF/*"):
+            with self.assertRaises(ValueError, msg=path):
+                stats_endpoints.decode_stat_path(path)
+
+    def test_endpoints_answer_and_are_read_back_in_order(self):
+        stats_endpoints.add_routes(self.service)
+        for path in (self.PATH, self.PATH.replace("download_attempt", "x")):
+            response, _, _ = self.get(path, host=stats_endpoints.STATS_HOST)
+            self.assertEqual(200, response.status)
+        response, _, _ = self.get(
+            "/get/browser/install?ui=AB&result=success&time=3",
+            host=stats_endpoints.STORAGE_HOST)
+        self.assertEqual(200, response.status)
+        self.assertEqual(["download_attempt", "x"], [
+            e.action for e in stats_endpoints.stat_events(self.service)])
+        (report,) = stats_endpoints.installation_reports(self.service)
+        self.assertEqual(("AB", "success", "3", None, None), (
+            report.ui, report.result, report.time, report.download_time,
+            report.install_time))
 
 
 class ControlApiTest(unittest.TestCase):

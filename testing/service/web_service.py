@@ -57,12 +57,15 @@ class WebService:
         self._errors = []
         self._tls_contexts = {}
         self._connections = set()
+        self._refused_hosts = set()
+        self._stopping = threading.Event()
         self._server = None
         self._thread = None
 
     # --- life ----------------------------------------------------------
 
     def start(self):
+        self._stopping.clear()
         self._server = ServiceServer(self)
         self._thread = threading.Thread(target=self._server.serve_forever,
                                         kwargs={"poll_interval": 0.05},
@@ -73,6 +76,7 @@ class WebService:
     def stop(self):
         if self._server is None:
             return
+        self._stopping.set()
         self._server.shutdown()
         self._server.server_close()
         with self._lock:
@@ -145,6 +149,23 @@ class WebService:
             self._check_redirects(routes)
             self._routes = routes
         return paths
+
+    def refuse_host(self, host, refuse=True):
+        """Tunnels to |host| through the proxy end at once, unmade, as if
+        the host refused connections."""
+        with self._lock:
+            if refuse:
+                self._refused_hosts.add(host.lower())
+            else:
+                self._refused_hosts.discard(host.lower())
+
+    def is_refused(self, host):
+        with self._lock:
+            return host.lower() in self._refused_hosts
+
+    def wait_for_stop(self):
+        """Blocks a connection thread until the service stops."""
+        self._stopping.wait()
 
     def remove_route(self, host, path):
         with self._lock:
@@ -221,6 +242,7 @@ class WebService:
             self._routes = []
             self._records = []
             self._errors = []
+            self._refused_hosts = set()
 
     # --- called by the server's connection threads ----------------------
 
