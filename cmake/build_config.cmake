@@ -13,6 +13,10 @@ set(KELVRA_LEGAL_HOST "legal.kelvra.example")
 set(KELVRA_BROWSER_API_HOST "api.browser.kelvra.example")
 # Second browser API host: the ABT experiments seed.
 set(KELVRA_ABT_API_HOST "abt.browser.kelvra.example")
+# Browser API endpoint of the install-event statistics.
+set(KELVRA_STATS_HOST "stats.browser.kelvra.example")
+# Storage service: the installation report that ends every installation.
+set(KELVRA_STORAGE_HOST "storage.kelvra.example")
 # The browser web site's country variants, for the download-page address.
 set(KELVRA_WEBSITE_HOST_BY "browser.kelvra.by.example")
 set(KELVRA_WEBSITE_HOST_INT "browser.kelvra.com.example")

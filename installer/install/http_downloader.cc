@@ -11,6 +11,7 @@
 #include "installer/install/content_range.h"
 #include "installer/install/download_clock.h"
 #include "installer/install/download_sink.h"
+#include "installer/install/internet_timeouts.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/string_util.h"
 #include "installer/lite_util/test_seams.h"
@@ -71,11 +72,16 @@ void CALLBACK HttpDownloader::StatusCallback(HINTERNET handle,
                                              DWORD_PTR context, DWORD status,
                                              void* information,
                                              DWORD information_length) {
+  auto* downloader = reinterpret_cast<HttpDownloader*>(context);
+  if (downloader && downloader->timeout_ms_ != 0) {
+    SetReceiveTimeoutOnCreatedHandle(status, information, information_length,
+                                     downloader->timeout_ms_);
+  }
   if (status != INTERNET_STATUS_REDIRECT || !context || !information ||
       information_length == 0) {
     return;
   }
-  auto* redirect_url = reinterpret_cast<std::wstring*>(context);
+  std::wstring* redirect_url = &downloader->redirect_url_;
   // The Unicode callback receives the address as UTF-16; some WinINet
   // builds hand over ANSI text for a few statuses, which shows as a
   // non-zero second byte of an address that starts with an ASCII letter.
@@ -123,6 +129,13 @@ bool HttpDownloader::OpenDownload(const std::wstring& url,
       INTERNET_INVALID_STATUS_CALLBACK) {
     LOG(ERROR) << "SetStatusCallback failed";
   }
+  if (timeout_ms_ != 0) {
+    // The receive time-out goes to each new handle (StatusCallback).
+    ::InternetSetOptionW(internet_.Get(), INTERNET_OPTION_CONNECT_TIMEOUT,
+                         &timeout_ms_, sizeof(timeout_ms_));
+    ::InternetSetOptionW(internet_.Get(), INTERNET_OPTION_SEND_TIMEOUT,
+                         &timeout_ms_, sizeof(timeout_ms_));
+  }
 
   // A sink that already holds the start of the file asks for the rest.
   const uint64_t offset = sink->bytes_written();
@@ -131,7 +144,7 @@ bool HttpDownloader::OpenDownload(const std::wstring& url,
     headers += L"\r\nRange: bytes=" + std::to_wstring(offset) + L"-";
 
   OpenUrlCall call = {internet_.Get(), url.c_str(), headers.c_str(),
-                      reinterpret_cast<DWORD_PTR>(&redirect_url_), nullptr,
+                      reinterpret_cast<DWORD_PTR>(this), nullptr,
                       ERROR_SUCCESS};
   if (!RunUnderDelayLoadGuard(&CallInternetOpenUrl, &call, &exception_)) {
     ::InternetSetStatusCallbackW(internet_.Get(), nullptr);

@@ -56,6 +56,10 @@ class HttpDownloader {
   // |http_status| (may be null) receives the status, 0 when unknown.
   virtual bool FinalizeDownload(int* http_status);
 
+  // Connect, send and receive time-outs of later downloads; 0 (the
+  // default) leaves the system's.
+  void set_timeout_ms(DWORD timeout_ms) { timeout_ms_ = timeout_ms; }
+
   // One response header of the open download; empty when absent.
   virtual std::string GetResponseHeader(const std::string& name);
 
@@ -99,6 +103,7 @@ class HttpDownloader {
   std::unique_ptr<char[]> buffer_;
   int status_code_ = 0;
   bool resumed_ = false;
+  DWORD timeout_ms_ = 0;
 };
 
 }  // namespace lite_installer

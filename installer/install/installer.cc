@@ -16,6 +16,7 @@
 #include "installer/install/http_downloader.h"
 #include "installer/install/install_clock.h"
 #include "installer/install/install_statistics.h"
+#include "installer/install/installation_report.h"
 #include "installer/install/installer_delegate.h"
 #include "installer/install/module_verifier.h"
 #include "installer/install/setup_command_line.h"
@@ -28,12 +29,16 @@
 #include "installer/lite_util/user_id.h"
 #include "installer/lite_util/windows_release.h"
 #include "installer/main/command_line.h"
+#include "installer/stats/install_event_statistics.h"
+#include "installer/stats/install_stat_sender.h"
+#include "installer/stats/stat_query_builder.h"
 
 namespace lite_installer {
 namespace {
 
 constexpr DWORD kInstallThreadWaitMs = 60000;
 constexpr DWORD kBrowserWindowPollMs = 20000;
+constexpr DWORD kInstallationReportTimeoutMs = 5000;
 constexpr wchar_t kBrowserMessageWindowClass[] = L"KelvraBrowser_MessageWindow";
 
 constexpr wchar_t kInstallerDataValue[] = L"InstallerData";
@@ -41,7 +46,6 @@ constexpr wchar_t kClidsFileValue[] = L"ClidsFile";
 constexpr wchar_t kWebsiteIconValue[] = L"KelvraWebsiteIconFile";
 constexpr wchar_t kAbtConfigValue[] = L"AbtConfigResourceFile";
 constexpr wchar_t kDistribInfoParamsValue[] = L"DistribInfoParams";
-constexpr wchar_t kInstallStatValue[] = L"install_stat";
 
 std::wstring NewReportId() {
   GUID guid = {};
@@ -72,7 +76,10 @@ int UacModeFromDistribution(const DistribInfoParams* distrib) {
 
 Installer::Installer(InstallerDelegate* delegate, const BrandInfo* brand,
                      const DistribInfoParams* distrib, bool with_async_tasks)
-    : statistics_(new InstallStatistics()),
+    : statistics_(new InstallEventStatistics(
+          std::unique_ptr<InstallStatSender>(
+              new InstallStatSender(kLiteInstallerType)),
+          &cancel_count_)),
       delegate_(delegate),
       brand_(brand),
       distrib_(distrib),
@@ -80,6 +87,7 @@ Installer::Installer(InstallerDelegate* delegate, const BrandInfo* brand,
           InstallerDataPathsFromCommandLine(CommandLine::ForCurrentProcess())) {
   if (brand_) temp_dir_ = brand_->temp_dir();
   user_id_ = lite_util::GetUserIdInternal();
+  SetStatisticsParameters();
   stop_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   install_after_download_event_.Set(
       ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -101,6 +109,47 @@ Installer::~Installer() {
   elevated_process_.reset();
   // The install thread reads the side-download paths: they go only after it.
   async_tasks_.reset();
+}
+
+void Installer::SetStatisticsParameters() {
+  statistics_->SetParameter("brand_id", brand_ ? brand_->brand_id() : "unknown");
+  statistics_->SetParameter("partner_id",
+                            brand_ ? brand_->partner_id() : "unknown");
+  if (!distrib_) return;
+  const struct {
+    const char* distribution_name;
+    const char* statistics_name;
+  } kDistributionParameters[] = {
+      {"banerid", "banner_id"},
+      {"distr_kelvrauid", "distr_kelvra_uid"},
+      {"kelvrauid", "kelvra_uid"},
+  };
+  for (const auto& parameter : kDistributionParameters) {
+    std::string value;
+    if (distrib_->Find(parameter.distribution_name, &value))
+      statistics_->SetParameter(parameter.statistics_name, value);
+  }
+}
+
+void Installer::SetStatisticsForTesting(
+    std::unique_ptr<InstallStatistics> statistics) {
+  statistics_ = std::move(statistics);
+}
+
+void Installer::SendInstallButtonClicked() {
+  statistics_->InstallButtonClicked();
+}
+
+void Installer::SendButtonClicked(const std::wstring& button) {
+  statistics_->ButtonClicked(button);
+}
+
+void Installer::SendLinkClicked(const std::wstring& url) {
+  statistics_->LinkClicked(url);
+}
+
+void Installer::SendCheckboxChosen(const std::wstring& checkbox) {
+  statistics_->CheckboxChosen(checkbox);
 }
 
 bool Installer::StartInstallAsync() {
@@ -188,12 +237,33 @@ void Installer::Install() {
     CleanUpAfterSuccess();
   }
   if (delegate_) WaitForBrowserWindow();
+  ReportInstallationFinished(success);
+}
 
+void Installer::ReportInstallationFinished(bool success) {
   MemoryBarrier();
-  const char* status =
-      success ? "success" : (cancel_count_ > 0 ? "cancelled" : "failed");
-  statistics_->ReportInstallationFinished(report_id_, status, total_time_,
-                                          download_time_, setup_time_);
+  const char* result =
+      cancel_count_ > 0 ? "cancelled" : (success ? "success" : "failed");
+  std::wstring url =
+      BuildInstallationReportUrl(StorageHost(), report_id_, result,
+                                 total_time_, download_time_, setup_time_);
+  std::string body;
+  std::wstring error;
+  if (!Download(url, &body, &error)) {
+    PLOG_AS(ERROR, "ReportInstallationFinished")
+        << "Cannot report installation status: " << error;
+  }
+}
+
+bool Installer::Download(const std::wstring& url, std::string* body,
+                         std::wstring* error) {
+  HttpDownloader downloader;
+  // The report is the last thing an installation does: a storage host that
+  // accepts and never answers must not keep the installer from ending.
+  downloader.set_timeout_ms(kInstallationReportTimeoutMs);
+  bool ok = downloader.DownloadToString(url, nullptr, body);
+  if (!ok) *error = downloader.error();
+  return ok;
 }
 
 void Installer::StoreInstallValuesInRegistry() const {
@@ -281,15 +351,17 @@ int Installer::InstallBrowser() {
   }
   LOG(INFO) << "Verification succeeded: " << archive_path_;
   int64_t t3 = SystemTimeMicros();
-  lite_util::StoreValueInBrowserKey(
-      kInstallStatValue, lite_util::Utf8ToWide(statistics_->ParameterString()));
-  statistics_->SetupLaunched();
+  statistics_->PersistParameters();
+  statistics_->SetupLaunched(elevated_process_ != nullptr);
 
-  result = RunSetup(archive_path_);
+  SetupRunOutcome outcome;
+  outcome.elevated_copy = elevated_process_ != nullptr;
+  result = RunSetup(archive_path_, &outcome.started);
+  outcome.exit_code = setup_exit_code_;
   lock.Close();
   archive_lock_.reset();
   setup_time_ = SystemTimeMicros() - t3;
-  statistics_->SetupExited(result == kInstallSucceeded);
+  statistics_->SetupExited(outcome, setup_time_);
   if (result != kInstallSucceeded) return result;
 
   elevated_process_.reset();
@@ -325,8 +397,9 @@ bool Installer::LockArchive(const std::wstring& path, bool lock_mode,
   return true;
 }
 
-int Installer::RunSetup(const std::wstring& archive_path) {
+int Installer::RunSetup(const std::wstring& archive_path, bool* started) {
   bool ok = false;
+  *started = false;
   if (elevated_process_) {
     DelayedParams params;
     params.browser_arc_path = archive_path;
@@ -348,9 +421,12 @@ int Installer::RunSetup(const std::wstring& archive_path) {
       return kInstallFailed;
     }
     ok = RunModuleInElevatedProcess();
+    *started = ok;
   } else {
     ok = RunModule(archive_path);
     launch_browser_ = ok;
+    // A setup that ran and failed has left its own exit code.
+    *started = ok || setup_exit_code_ != static_cast<int>(kSetupExitCodeNotRun);
   }
   if (ok) return kInstallSucceeded;
   return ResultOfFailedSetup();
@@ -442,8 +518,8 @@ int Installer::GetModule(const std::wstring& path, bool lock_mode) {
     return result;
   }
   LOG(INFO) << "Module downloaded: " << path;
-  statistics_->SetModuleVersion(lite_util::GetFileVersion(path));
-  statistics_->SetInstallKind("normal");
+  statistics_->SetParameter("new_ver", lite_util::GetFileVersion(path));
+  statistics_->SetParameter("install_type", "normal");
   statistics_->DownloadFinished(download_time_);
   return kInstallSucceeded;
 }

@@ -75,6 +75,12 @@ class Installer {
   // Takes the elevated copy started for this installation.
   void SetElevatedProcess(std::unique_ptr<ElevatedInstallerProcess> process);
 
+  // The window's statistics events.
+  void SendInstallButtonClicked();
+  void SendButtonClicked(const std::wstring& button);
+  void SendLinkClicked(const std::wstring& url);
+  void SendCheckboxChosen(const std::wstring& checkbox);
+
   int setup_exit_code() const { return setup_exit_code_; }
   const std::wstring& report_id() const { return report_id_; }
   int64_t download_time() const { return download_time_; }
@@ -95,6 +101,13 @@ class Installer {
   virtual int GetModule(const std::wstring& path, bool lock_mode);
   virtual int DownloadModule(HANDLE file);
   virtual bool VerifyModule(const std::wstring& path);
+  // Fetches |url| into |body| (no progress, no stop); |error| receives the
+  // downloader's error text on failure.
+  virtual bool Download(const std::wstring& url, std::string* body,
+                        std::wstring* error);
+
+  // The report that ends every installation (see installation_report.h).
+  void ReportInstallationFinished(bool success);
 
   // The thread body, or the silent run's body.
   void Install();
@@ -102,13 +115,16 @@ class Installer {
 
   HANDLE stop_event() const { return stop_event_.Get(); }
   InstallStatistics* statistics() const { return statistics_.get(); }
+  // Replaces the statistics (tests record the events instead of sending).
+  void SetStatisticsForTesting(std::unique_ptr<InstallStatistics> statistics);
 
  private:
   static DWORD WINAPI InstallThreadProc(void* installer);
   int DownloadOrExtractModule(const std::wstring& path, bool lock_mode);
   bool LockArchive(const std::wstring& path, bool lock_mode,
                    lite_util::ScopedFileHandle* lock);
-  int RunSetup(const std::wstring& archive_path);
+  void SetStatisticsParameters();
+  int RunSetup(const std::wstring& archive_path, bool* started);
   int ResultOfFailedSetup() const;
   void StoreInstallValuesInRegistry() const;
   void CleanUpAfterSuccess() const;

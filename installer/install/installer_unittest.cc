@@ -10,6 +10,7 @@
 
 #include "installer/brand/brand_info.h"
 #include "installer/install/delayed_params.h"
+#include "installer/install/install_statistics.h"
 #include "installer/install/installer_delegate.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/registry.h"
@@ -40,13 +41,46 @@ class RecordingDelegate : public InstallerDelegate {
   std::vector<std::string> calls;
 };
 
+// Keeps the events the flow reports, in order, as text.
+class RecordingStatistics : public InstallStatistics {
+ public:
+  explicit RecordingStatistics(std::vector<std::string>* events)
+      : events_(events) {}
+  void SetParameter(const std::string& name, const std::string& value) override {
+    if (name == "install_type") Add("install_type=" + value);
+  }
+  void PersistParameters() override { Add("persist"); }
+  void InstallerStarted() override { Add("installer_started"); }
+  void DownloadFinished(int64_t) override { Add("download_finished"); }
+  void SetupArchiveLockError() override { Add("lock_error"); }
+  void VerificationError() override { Add("verification_error"); }
+  void SetupLaunched(bool elevated) override {
+    Add(std::string("setup_launched elevated=") + (elevated ? "1" : "0"));
+  }
+  void SetupExited(const SetupRunOutcome& outcome, int64_t) override {
+    Add(std::string("setup_exited started=") + (outcome.started ? "1" : "0") +
+        " code=" + std::to_string(outcome.exit_code));
+  }
+
+ private:
+  void Add(const std::string& event) { events_->push_back(event); }
+  std::vector<std::string>* events_;
+};
+
 // The flow with its outside steps replaced: the download writes |archive_|
 // or fails with |download_result_|, verification answers |verified_|, the
 // setup "runs" with |setup_exit_code_| semantics of the real runner.
 class ScriptedInstaller : public Installer {
  public:
   ScriptedInstaller(InstallerDelegate* delegate, const BrandInfo* brand)
-      : Installer(delegate, brand, nullptr, false) {}
+      : Installer(delegate, brand, nullptr, false) {
+    SetStatisticsForTesting(std::unique_ptr<InstallStatistics>(
+        new RecordingStatistics(&events_)));
+  }
+
+  std::vector<std::string> events_;
+  std::wstring report_url_;
+  bool report_ok_ = true;
 
   int download_result_ = 0;
   bool verified_ = true;
@@ -72,6 +106,12 @@ class ScriptedInstaller : public Installer {
     archive_bytes_seen_.assign(std::istreambuf_iterator<char>(in),
                                std::istreambuf_iterator<char>());
     return verified_;
+  }
+  bool Download(const std::wstring& url, std::string*,
+                std::wstring* error) override {
+    report_url_ = url;
+    if (!report_ok_) *error = L"final_query_info-500";
+    return report_ok_;
   }
   bool RunModule(const std::wstring&) override {
     SetFailureKind(setup_failure_kind_);
@@ -188,6 +228,73 @@ TEST_F(InstallerFlowTest, FinishingLoopWaitsForTheBrowserUntilStopped) {
   EXPECT_LT(::GetTickCount() - start, 10000u);
   // A successful run that was stopped while waiting reports nothing more.
   EXPECT_TRUE(delegate.calls.empty());
+}
+
+TEST_F(InstallerFlowTest, EventsFollowTheFlowAndTheReportEndsIt) {
+  ScriptedInstaller installer(nullptr, brand_.get());
+  installer.InstallSynchronously();
+  EXPECT_EQ((std::vector<std::string>{
+                "installer_started", "install_type=normal",
+                "download_finished", "persist", "setup_launched elevated=0",
+                "setup_exited started=1 code=400"}),
+            installer.events_);
+  ASSERT_EQ(36u, installer.report_id().size());
+  EXPECT_EQ(0u, installer.report_url_.find(
+                    L"https://storage.kelvra.example/get/browser/install?ui=" +
+                    installer.report_id() + L"&result=success&time=0"))
+      << installer.report_url_;
+}
+
+TEST_F(InstallerFlowTest, FailuresReportTheirEventsAndResult) {
+  struct Case {
+    int download_result;
+    bool verified;
+    bool setup_ok;
+    bool cancelled;
+    std::vector<std::string> events;
+    const wchar_t* result;
+  } cases[] = {
+      {2, true, true, false, {"installer_started"}, L"&result=failed&"},
+      {2, true, true, true, {"installer_started"}, L"&result=cancelled&"},
+      {0, false, true, false,
+       {"installer_started", "install_type=normal", "download_finished",
+        "verification_error"},
+       L"&result=failed&"},
+      // The setup could not be started.
+      {0, true, false, false,
+       {"installer_started", "install_type=normal", "download_finished",
+        "persist", "setup_launched elevated=0",
+        "setup_exited started=0 code=400"},
+       L"&result=failed&"},
+  };
+  for (const Case& c : cases) {
+    ScriptedInstaller installer(nullptr, brand_.get());
+    installer.download_result_ = c.download_result;
+    installer.verified_ = c.verified;
+    installer.setup_ok_ = c.setup_ok;
+    if (c.cancelled) installer.Cancel();
+    installer.InstallSynchronously();
+    EXPECT_EQ(c.events, installer.events_);
+    EXPECT_NE(std::wstring::npos, installer.report_url_.find(c.result))
+        << installer.report_url_;
+  }
+}
+
+TEST_F(InstallerFlowTest, FailedReportIsLoggedAndChangesNothing) {
+  ScriptedInstaller installer(nullptr, brand_.get());
+  installer.report_ok_ = false;
+  installer.InstallSynchronously();
+  EXPECT_EQ(kSetupNeverRan, installer.setup_exit_code());
+  bool logged = false;
+  for (const LogRecord& record : records_) {
+    if (record.severity == lite_util::LOG_ERROR &&
+        std::string(record.function_name) == "ReportInstallationFinished" &&
+        record.text.find("Cannot report installation status: "
+                         "final_query_info-500") == 0) {
+      logged = true;
+    }
+  }
+  EXPECT_TRUE(logged);
 }
 
 }  // namespace
