@@ -4,7 +4,9 @@
 //
 // When run it writes its command line (UTF-8) to the file named by the
 // environment variable LITE_TEST_SETUP_RECORD, or else to
-// "<own path>.cmdline" beside itself, and exits with the code named by the
+// "<own path>.cmdline" beside itself, and the value install_stat of the
+// browser's registry key as it finds it (UTF-8) to that path + ".install_stat"
+// (no file when the value is absent), and exits with the code named by the
 // environment variable LITE_TEST_SETUP_EXIT_CODE, or else by the decimal
 // text of the file "<own path>.exitcode", or else 0. Before it exits it
 // plays the rest of the setup's side towards the installer, as the test
@@ -25,6 +27,7 @@
 #include <vector>
 
 #include "installer/lite_util/bin_resource.h"
+#include "installer/lite_util/registry.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
 
@@ -164,6 +167,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
                                  ? std::wstring(record, length)
                                  : own_path + L".cmdline";
   lite_util::WriteBinFile(record_path, lite_util::WideToUtf8(command_line));
+  std::wstring install_stat;
+  if (lite_util::ReadValueFromRegistry(lite_util::BrowserRegistryKey(),
+                                       L"install_stat", &install_stat)) {
+    lite_util::WriteBinFile(record_path + L".install_stat",
+                            lite_util::WideToUtf8(install_stat));
+  }
   HWND progress_window = reinterpret_cast<HWND>(static_cast<uintptr_t>(
       SwitchNumber(command_line, L"progress-window")));
   if (progress_window) SendChosenMessages(progress_window);

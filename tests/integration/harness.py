@@ -68,6 +68,25 @@ def read_browser_value(name):
     return None
 
 
+def store_browser_text(name, text):
+    """Stores |text| (which may hold line breaks, unlike what reg add can
+    write) as string value |name| of the browser's key."""
+    data = ",".join("%02x" % b for b in (text + "\0").encode("utf-16-le"))
+    with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False,
+                                     encoding="utf-16") as f:
+        f.write("Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n"
+                "\"%s\"=hex(1):%s\r\n" % (
+                    BROWSER_KEY.replace("HKCU", "HKEY_CURRENT_USER"), name,
+                    data))
+        path = f.name
+    try:
+        completed = reg("import", to_windows_path(path))
+        if completed.returncode != 0:
+            raise AssertionError("reg import failed for " + name)
+    finally:
+        os.remove(path)
+
+
 def to_windows_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
@@ -271,8 +290,10 @@ class InstallerTestCase(unittest.TestCase):
         # Where the test setup writes the command line it was given: outside
         # TEMP, so that TEMP shows only what the installer leaves.
         self.setup_record = self.temp_dir + ".setup-cmdline"
-        self.addCleanup(lambda: os.path.exists(self.setup_record) and
-                        os.remove(self.setup_record))
+        for record in (self.setup_record,
+                       self.setup_record + ".install_stat"):
+            self.addCleanup(lambda path=record: os.path.exists(path) and
+                            os.remove(path))
 
     def run_installer(self, args=(), program=INSTALLER, **kwargs):
         kwargs.setdefault("temp_dir", self.temp_dir)
