@@ -2,7 +2,8 @@
 """The main job's installation: starts the test web service as the Wine
 prefix's proxy with a signed test setup at every setup-archive URL, runs
 the installer with --silent, and prints what happened: the requests the
-service saw, the command line the setup received, the registry values left
+service saw, the install events and the installation report decoded, the
+command line the setup received, the registry values left
 behind, the last lines of the log and the installer's full exit code.
 
 Expects the environment of scripts/run_main.sh (WINEPREFIX, a running wine
@@ -16,6 +17,7 @@ TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 sys.path.insert(0, os.path.join(TOP, "tests", "integration"))
 import harness  # noqa: E402
 import install_env  # noqa: E402
+import stats_endpoints  # noqa: E402
 
 PROGRAM = sys.argv[1] if len(sys.argv) > 1 else harness.INSTALLER_SEAMS
 REGISTRY_VALUES = ["brand", "BrandFile", "PartnerFile", "lang",
@@ -27,6 +29,7 @@ REGISTRY_VALUES = ["brand", "BrandFile", "PartnerFile", "lang",
 def main():
     environment = install_env.environment
     environment.start()
+    stats_endpoints.add_routes(environment.service)
     temp_dir = tempfile.mkdtemp(prefix="lite-main-temp-")
     record = temp_dir + ".setup-cmdline"
     try:
@@ -39,6 +42,16 @@ def main():
             print("%s https://%s%s%s -> %s" % (
                 request.method, request.host, request.path,
                 "?" + request.query if request.query else "", request.status))
+        print("\n--- install events (action/stage: the event's own fields)")
+        common = {"brand_id", "partner_id", "ui", "launched", "old_ver",
+                  "lite_ver", "installer_type", "old_style", "new_ver",
+                  "install_type", "action", "stage"}
+        for event in stats_endpoints.stat_events(environment.service):
+            own = {k: v for k, v in event.fields.items() if k not in common}
+            print("%s/%s %s" % (event.action, event.stage or "-", own))
+        for report in stats_endpoints.installation_reports(
+                environment.service):
+            print("installation report: %s" % report.request.query)
         print("\n--- the setup's command line")
         if os.path.exists(record):
             with open(record, "rb") as f:

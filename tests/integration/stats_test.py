@@ -188,6 +188,28 @@ class SetupEventsTest(StatsTestCase):
                 self.assertEqual(event.get("error"), error)
                 self.assertRegex(event["setup_time"], r"^[0-9]+$")
 
+    def test_uac_field_follows_the_consent_prompt_setting(self):
+        key = ("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+               "Policies\\System")
+        for view in ("/reg:64", "/reg:32"):
+            self.addCleanup(harness.reg, "delete", key, "/v",
+                            "ConsentPromptBehaviorAdmin", "/f", view)
+        for consent, uac in (("5", "0"), ("0", "100")):
+            with self.subTest(consent=consent):
+                for view in ("/reg:64", "/reg:32"):
+                    harness.reg("add", key, "/v", "ConsentPromptBehaviorAdmin",
+                                "/t", "REG_DWORD", "/d", consent, "/f", view)
+                environment.service.clear_requests()
+                self.assertEqual(self.install().exit_code, 0)
+                launched = [e for e in self.events()
+                            if e.stage == "setup_exe_launched"]
+                self.assertEqual(launched[0]["uac"], uac)
+                self.assertIn(
+                    "Read HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows"
+                    "\\CurrentVersion\\Policies\\System\\"
+                    "ConsentPromptBehaviorAdmin which is \"%s\"" % consent,
+                    self.log_texts())
+
     def test_setup_that_failed_to_start(self):
         result = self.install(env={
             "LITE_INSTALLER_SEAM_CREATE_PROCESS_ERROR": "2"})
