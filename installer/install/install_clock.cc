@@ -33,4 +33,8 @@ int64_t PerformanceCounterMicros() {
   return seconds * 1000000 + rest * 1000000 / frequency.QuadPart;
 }
 
+std::wstring SecondsText(int64_t microseconds) {
+  return std::to_wstring(microseconds / 1000000);
+}
+
 }  // namespace lite_installer

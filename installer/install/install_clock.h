@@ -3,6 +3,7 @@
 #define INSTALLER_INSTALL_INSTALL_CLOCK_H_
 
 #include <cstdint>
+#include <string>
 
 namespace lite_installer {
 
@@ -12,6 +13,10 @@ int64_t SystemTimeMicros();
 int64_t TicksWithoutSuspensionMicros();
 // The performance counter, which keeps running through a suspension.
 int64_t PerformanceCounterMicros();
+
+// A duration in microseconds as the reports carry it: whole seconds,
+// truncated toward zero, in decimal.
+std::wstring SecondsText(int64_t microseconds);
 
 }  // namespace lite_installer
 

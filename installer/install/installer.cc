@@ -410,7 +410,7 @@ int Installer::RunSetup(const std::wstring& archive_path, bool* started) {
       params.brand_package_path = brand_->brand_package_path();
     if (brand_ && brand_->partner_package_written())
       params.partner_package_path = brand_->partner_package_path();
-    params.download_time = std::to_wstring(download_time_ / 1000000);
+    params.download_time = SecondsText(download_time_);
     params.full_time = std::to_wstring(install_start_ticks_);
     params.full_time_with_suspension = std::to_wstring(install_start_time_);
     params.send_statistics = send_statistics_;

@@ -34,12 +34,7 @@ class InstallEventStatisticsTest : public testing::Test {
     return steps;
   }
   static std::string Field(const std::wstring& url, const std::wstring& name) {
-    std::wstring key = L"-" + name + L"=";
-    size_t start = url.find(key);
-    if (start == std::wstring::npos) return std::string();
-    start += key.size();
-    size_t end = url.find_first_of(L",/", start);
-    std::wstring value = url.substr(start, end - start);
+    std::wstring value = StatUrlField(url, name, L"");
     return std::string(value.begin(), value.end());
   }
 

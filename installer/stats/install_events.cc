@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "installer/install/install_clock.h"
 #include "installer/stats/stat_escape.h"
 
 namespace lite_installer {
@@ -30,10 +31,6 @@ bool IsSuccessfulSetupExitCode(const SetupRunOutcome& outcome) {
 }
 
 }  // namespace
-
-std::wstring SecondsText(int64_t microseconds) {
-  return std::to_wstring(microseconds / 1000000);
-}
 
 StatEvent InstallerStartedEvent(double scale, int screen_width,
                                 int screen_height) {

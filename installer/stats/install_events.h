@@ -12,9 +12,6 @@
 
 namespace lite_installer {
 
-// A duration in microseconds as whole seconds, truncated toward zero.
-std::wstring SecondsText(int64_t microseconds);
-
 // |scale| is the window's device scale factor (1.0 at 96 dpi).
 StatEvent InstallerStartedEvent(double scale, int screen_width,
                                 int screen_height);

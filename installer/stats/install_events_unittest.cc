@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "installer/install/install_clock.h"
 #include "installer/stats/persistent_stat_parameters.h"
 #include "installer/stats/stat_escape.h"
 

@@ -32,13 +32,7 @@ class InstallStatSenderTest : public testing::Test {
   }
   // The "-name=value" field of the last URL, or "absent".
   std::wstring Field(const std::wstring& name) const {
-    const std::wstring& url = urls_.back();
-    std::wstring key = L"-" + name + L"=";
-    size_t start = url.find(key);
-    if (start == std::wstring::npos) return L"absent";
-    start += key.size();
-    size_t end = url.find_first_of(L",/", start);
-    return url.substr(start, end - start);
+    return StatUrlField(urls_.back(), name);
   }
 
   std::vector<std::wstring> urls_;
