@@ -131,12 +131,29 @@ def launcher_command(program, args, temp_dir=None, env=None, cwd=None):
 
 def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
                 timeout=90):
-    """Runs a Windows program to its end; returns its full exit code."""
-    completed = subprocess.run(
+    """Runs a Windows program to its end; returns its full exit code.
+
+    A program still running after |timeout| seconds is ended (so that it
+    holds no single-instance mutex over later tests) and the test fails
+    with the end of its log, which tells where it stood."""
+    process = subprocess.Popen(
         launcher_command(program, args, temp_dir, env, cwd), env=WINE_ENV,
         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-        stdin=subprocess.DEVNULL, timeout=timeout)
-    output = completed.stdout.decode("utf-8", "replace")
+        stdin=subprocess.DEVNULL, start_new_session=True)
+    try:
+        stdout, _ = process.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        stdout, _ = process.communicate()
+        pid, _ = parse_launcher_output(stdout.decode("utf-8", "replace"))
+        if pid is not None:
+            subprocess.run([WINE, "taskkill", "/F", "/PID", str(pid)],
+                           env=WINE_ENV, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60)
+        log = read_log(temp_dir) if temp_dir else []
+        raise AssertionError("%s did not end within %d s; its log ends:\n%s"
+                             % (program, timeout, "\n".join(log[-30:])))
+    output = stdout.decode("utf-8", "replace")
     pid, exit_code = parse_launcher_output(output)
     if exit_code is None:
         raise AssertionError("no exit code reported: %r" % output)
