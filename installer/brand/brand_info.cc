@@ -34,14 +34,6 @@ constexpr char kDefaultAbtUrl[] = "https://" KELVRA_ABT_API_HOST "/ab/get";
 
 constexpr char kFacetuneKey[] = "overridden_features.InstallerFacetune2023";
 
-// The user id as the services take it: the GUID without its braces.
-std::string UserIdWithoutBraces() {
-  std::string id = lite_util::GetUserIdInternal();
-  if (id.size() >= 2 && id.front() == '{' && id.back() == '}')
-    return id.substr(1, id.size() - 2);
-  return id;
-}
-
 }  // namespace
 
 std::string AppendBrandParameters(const std::string& url,
@@ -216,7 +208,7 @@ void BrandInfo::LogBrandInfo() const {
 
 std::string BrandInfo::AddBrandParameters(const std::string& url) const {
   return AppendBrandParameters(url, brand_id_, partner_id_,
-                               UserIdWithoutBraces(),
+                               lite_util::GetUserIdWithoutBraces(),
                                LITE_PRODUCT_VERSION_TEXT);
 }
 

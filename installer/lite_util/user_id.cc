@@ -195,4 +195,11 @@ bool IsUidCreated() {
          RegistryValueExist(HKEY_CURRENT_USER, kMarkerKey, name);
 }
 
+std::string GetUserIdWithoutBraces() {
+  std::string id = GetUserIdInternal();
+  if (id.size() >= 2 && id.front() == '{' && id.back() == '}')
+    return id.substr(1, id.size() - 2);
+  return id;
+}
+
 }  // namespace lite_util

@@ -21,6 +21,10 @@ std::wstring GetUserIdFilePath(bool create_directory);
 // before.
 std::string GetUserIdInternal();
 
+// GetUserIdInternal without its enclosing braces: the id as the web
+// services take it.
+std::string GetUserIdWithoutBraces();
+
 // Sets the marker: HKCU\Software\AppDataLow\Kelvra on Vista and later,
 // HKCU\Software\Kelvra before.
 bool RememberUidIsCreated();

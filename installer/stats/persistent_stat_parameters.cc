@@ -26,13 +26,6 @@ bool IsBrowserRunning() {
   return event.IsValid();
 }
 
-std::wstring UserIdWithoutBraces() {
-  std::wstring id = lite_util::Utf8ToWide(lite_util::GetUserIdInternal());
-  if (id.size() >= 2 && id.front() == L'{' && id.back() == L'}')
-    return id.substr(1, id.size() - 2);
-  return id;
-}
-
 std::wstring InstalledBrowserVersion() {
   std::wstring version = lite_util::ReadValueFromBrowserKey(L"kpv");
   if (version.empty()) version = lite_util::ReadValueFromBrowserKey(L"pv");
@@ -67,7 +60,8 @@ void LoadPersistentStatParameters(StatQueryBuilder* builder) {
   std::wstring stored = lite_util::ReadValueFromBrowserKey(kInstallStatValue);
   if (!stored.empty()) builder->ApplyParameterText(stored);
   builder->SetParameter("launched", IsBrowserRunning() ? L"true" : L"false");
-  builder->SetParameter("ui", UserIdWithoutBraces());
+  builder->SetParameter(
+      "ui", lite_util::Utf8ToWide(lite_util::GetUserIdWithoutBraces()));
   if (!builder->HasParameter("old_ver"))
     builder->SetParameter("old_ver", InstalledBrowserVersion());
   builder->SetParameter("lite_ver", OwnVersion());
