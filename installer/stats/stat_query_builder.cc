@@ -72,8 +72,7 @@ std::wstring StatQueryBuilder::GetQueryUrl(const StatEvent& event) const {
 
   std::wstring vars;
   for (const auto& field : merged) {
-    std::wstring name =
-        ReplaceSeparators(std::wstring(field.first.begin(), field.first.end()));
+    std::wstring name = ReplaceSeparators(lite_util::WidenBytes(field.first));
     std::wstring value = ReplaceSeparators(field.second);
     if (!vars.empty()) vars += L",";
     vars += L"-" + EscapeStatSegment(name) + L"=" + EscapeStatSegment(value);
@@ -83,19 +82,16 @@ std::wstring StatQueryBuilder::GetQueryUrl(const StatEvent& event) const {
   std::string url = "https://" + lite_util::WideToUtf8(host_) +
                     "/installstats/send/dtype=stred/pid=457/cid=" +
                     kind->counter_id + "/path=" + kind->path;
-  if (!vars.empty()) {
-    url += "/vars=";
-    // The escaped text is ASCII; the low byte is the whole character.
-    for (wchar_t c : vars) url.push_back(static_cast<char>(c & 0xFF));
-  }
+  // The escaped text is ASCII; the low byte is the whole character.
+  if (!vars.empty()) url += "/vars=" + lite_util::NarrowLowBytes(vars);
   url += "/*";
-  return std::wstring(url.begin(), url.end());
+  return lite_util::WidenBytes(url);
 }
 
 std::wstring StatQueryBuilder::ParameterText() const {
   std::wstring text;
   for (const auto& field : parameters_) {
-    text.append(field.first.begin(), field.first.end());
+    text += lite_util::WidenBytes(field.first);
     text += L"\n";
     text += field.second;
     text += L"\n";
@@ -115,8 +111,7 @@ void StatQueryBuilder::ApplyParameterText(const std::wstring& text) {
       parameters_[name] = line;
       name_pending = false;
     } else if (!line.empty()) {
-      name.clear();
-      for (wchar_t c : line) name.push_back(static_cast<char>(c & 0xFF));
+      name = lite_util::NarrowLowBytes(line);
       name_pending = true;
     }
     if (end == text.size()) break;

@@ -128,6 +128,13 @@ TEST(StatQueryBuilderTest, ParameterTextSkipsEmptyLineWhereNameIsDue) {
   expected["c"] = L"d";
   EXPECT_EQ(expected, builder.parameters());
 
+  // A name keeps the low byte of each character and is sent as that
+  // byte's character (here U+00E9, as UTF-8).
+  StatQueryBuilder latin(kLiteInstallerType, L"stats.test");
+  latin.ApplyParameterText(L"\u01E9x\nv\n");
+  EXPECT_EQ(L"-brand_id=unknown,-old_style=0,-%C3%A9x=v",
+            VarsOf(latin.GetQueryUrl(StatEvent())));
+
   // A name without a value line is not stored.
   StatQueryBuilder dangling(kLiteInstallerType, L"stats.test");
   dangling.ApplyParameterText(L"\n\nname");
