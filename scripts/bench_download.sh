@@ -28,10 +28,6 @@ work=$(mktemp -d /tmp/lite-bench-download.XXXXXX)
 trap 'wine_server_stop; rm -rf "$work"' EXIT
 
 for arch in $ARCHS; do
-  if [ "$arch" = i686 ] && [ -n "${LITE_I686_UNRUNNABLE:-}" ]; then
-    echo "== $arch: skipped ($LITE_I686_UNRUNNABLE)"
-    continue
-  fi
   loader=wine64
   [ "$arch" = i686 ] && loader=wine
   python3 - "$top" "$root/$arch/bin" "$loader" "$arch" "$RUNS" "$work" <<'PY'

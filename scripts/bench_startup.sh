@@ -23,10 +23,6 @@ done
 
 echo "== start to exit under Wine, median of $RUNS runs"
 for arch in i686 x86_64; do
-  if [ "$arch" = i686 ] && [ -n "${LITE_I686_UNRUNNABLE:-}" ]; then
-    echo "$arch: skipped ($LITE_I686_UNRUNNABLE)"
-    continue
-  fi
   loader=wine64
   [ "$arch" = i686 ] && loader=wine
   python3 - "$loader" "$top/build/$arch/bin" "$RUNS" "$arch" <<'PY'

@@ -10,10 +10,6 @@ bash "$top/scripts/build.sh"
 . "$top/scripts/wine_env.sh"
 require_wine32
 arch=${1:-i686}
-if [ "$arch" = i686 ] && [ -n "${LITE_I686_UNRUNNABLE:-}" ]; then
-  echo "i686 cannot run here ($LITE_I686_UNRUNNABLE); measuring x86_64" >&2
-  arch=x86_64
-fi
 wine_prefix_create "$top/build/wine/bench-prefix"
 wine_server_start
 trap wine_server_stop EXIT

@@ -23,7 +23,34 @@ done
 wine32_installed() {
   dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"
 }
-[ ${#missing[@]} -eq 0 ] && wine32_installed && exit 0
+# Where the kernel cannot execute 32-bit ELF programs, Debian's 32-bit Wine
+# loader runs under qemu-i386 (scripts/wine_env.sh). bookworm's own qemu 7.2
+# is far too slow for that (about a minute per process start) and crashed;
+# bookworm-backports' qemu-user is the one measured to work.
+QEMU_VERSION="1:10.0.2+ds-2+deb13u1~bpo12+1"
+qemu_needed() {
+  [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 &&
+    ! dpkg-query -W -f='${Version}' qemu-user 2>/dev/null | grep -q '^1:10\.'
+}
+install_qemu() {
+  qemu_needed || return 0
+  if [ ! -f /etc/apt/sources.list.d/lite-installer-backports.sources ]; then
+    uris=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources)
+    printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      "${uris:-http://deb.debian.org/debian}" > /etc/apt/sources.list.d/lite-installer-backports.sources
+    apt-get update -qq || true
+  fi
+  apt-get install -y -qq --no-install-recommends "qemu-user=$QEMU_VERSION" >/dev/null 2>&1 ||
+    apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user >/dev/null
+}
+
+if [ ${#missing[@]} -eq 0 ] && wine32_installed; then
+  qemu_needed || exit 0
+  [ "$(id -u)" -eq 0 ] || { echo "install_packages: qemu-user missing and not root" >&2; exit 1; }
+  export DEBIAN_FRONTEND=noninteractive
+  install_qemu
+  exit 0
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "install_packages: missing packages (${missing[*]}) and not root" >&2
@@ -48,7 +75,7 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-wine32_installed && exit 0
+if wine32_installed; then install_qemu; exit 0; fi
 if ! apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null; then
   # When the security archive's i386 index cannot be fetched (a mirror in
   # mid-sync), the i386 halves of libraries that amd64 has (or would be
@@ -76,3 +103,4 @@ if ! apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null; then
   apt-get update -qq || true
   apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
 fi
+install_qemu

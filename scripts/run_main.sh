@@ -8,15 +8,9 @@ bash "$top/scripts/build.sh"
 # shellcheck source=wine_env.sh
 . "$top/scripts/wine_env.sh"
 require_wine32
-# The shipped build is the 32-bit one; where 32-bit Wine cannot start
-# (see require_wine32) the 64-bit build runs instead, and says so.
+# The shipped build is the 32-bit one (LITE_ARCH=x86_64 runs the other);
+# require_wine32 has said whether 32-bit Wine runs natively or emulated.
 arch=${LITE_ARCH:-i686}
-loader=wine
-if [ "$arch" = i686 ] && [ -n "${LITE_I686_UNRUNNABLE:-}" ]; then
-  echo "NOTE: $LITE_I686_UNRUNNABLE; running the x86_64 build instead"
-  arch=x86_64
-fi
-[ "$arch" = x86_64 ] && loader=wine64
 wine_prefix_create "$top/build/wine/main-prefix"
 wine_server_start
 trap wine_server_stop EXIT
