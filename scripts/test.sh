@@ -32,7 +32,11 @@ fi
 
 status=0
 for arch in i686 x86_64; do
-  echo "=== tests: $arch"
+  if [ "$arch" = i686 ]; then
+    echo "=== tests: $arch (32-bit Wine: $LITE_WINE_MODE)"
+  else
+    echo "=== tests: $arch"
+  fi
   (cd "$root/$arch" && ctest --output-on-failure --timeout 600 "$@") || status=1
 done
 exit $status

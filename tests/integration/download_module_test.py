@@ -282,7 +282,7 @@ class StopTest(ModuleTestCase):
     def stop(self, running, stop_file):
         open(stop_file, "w").close()
         stopped_at = time.time()
-        output, _ = running.process.communicate(timeout=60)
+        output = harness.read_launcher_output(running.process, 60)
         text = output.decode("utf-8", "replace")
         _, exit_code = harness.parse_launcher_output(text)
         return ModuleResult(exit_code, text), time.time() - stopped_at

@@ -5,6 +5,7 @@ its server; CTest hands over the build folder and the architecture.
 """
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -129,6 +130,54 @@ def launcher_command(program, args, temp_dir=None, env=None, cwd=None):
     return command + list(args)
 
 
+def read_line(process):
+    """One line of a program's standard output, read byte by byte from the
+    pipe, so that nothing after it is held in a buffer the later readers of
+    the pipe would not see."""
+    fd = process.stdout.fileno()
+    line = b""
+    while not line.endswith(b"\n"):
+        byte = os.read(fd, 1)
+        if not byte:
+            break
+        line += byte
+    return line
+
+
+def read_launcher_output(process, timeout, already=b""):
+    """What the launcher printed, up to and including its exit_code= (or
+    launch_error=) line.
+
+    Does not wait for the end of the pipe: every Wine process started below
+    the launcher inherits its standard output at the Unix level, so a
+    process that outlives the program (the browser the test setup leaves
+    behind, a copy of the installer, or Wine's own desktop process started
+    by the first window) would hold the pipe open long after the program
+    ended. Raises subprocess.TimeoutExpired (with what was read as its
+    output) when no exit code arrives within |timeout| seconds."""
+    data = already
+    fd = process.stdout.fileno()
+    deadline = time.time() + timeout
+    while not re.search(rb"^(exit_code|launch_error)=[^\n]*\n", data, re.M):
+        left = deadline - time.time()
+        if left <= 0:
+            raise subprocess.TimeoutExpired(process.args, timeout, output=data)
+        ready, _, _ = select.select([fd], [], [], left)
+        if not ready:
+            continue
+        chunk = os.read(fd, 4096)
+        if not chunk:  # the launcher ended without an exit code
+            break
+        data += chunk
+    # The launcher ends right after its last line.
+    try:
+        process.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+    return data
+
+
 def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
                 timeout=90):
     """Runs a Windows program to its end; returns its full exit code.
@@ -141,11 +190,12 @@ def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
         stdin=subprocess.DEVNULL, start_new_session=True)
     try:
-        stdout, _ = process.communicate(timeout=timeout)
-    except subprocess.TimeoutExpired:
+        stdout = read_launcher_output(process, timeout)
+    except subprocess.TimeoutExpired as expired:
         os.killpg(process.pid, signal.SIGKILL)
-        stdout, _ = process.communicate()
-        pid, _ = parse_launcher_output(stdout.decode("utf-8", "replace"))
+        process.wait()
+        pid, _ = parse_launcher_output(
+            (expired.output or b"").decode("utf-8", "replace"))
         if pid is not None:
             subprocess.run([WINE, "taskkill", "/F", "/PID", str(pid)],
                            env=WINE_ENV, stdout=subprocess.DEVNULL,
@@ -170,7 +220,7 @@ class Running:
             env=dict(WINE_ENV, **(unix_env or {})),
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
             stdin=subprocess.DEVNULL, start_new_session=True)
-        line = self.process.stdout.readline().decode().strip()
+        line = read_line(self.process).decode().strip()
         if not line.startswith("pid="):
             self.kill_launcher()
             raise AssertionError("program did not start: %r" % line)
@@ -187,8 +237,9 @@ class Running:
         return self.wait()
 
     def wait(self, timeout=60):
-        output, _ = self.process.communicate(timeout=timeout)
-        _, exit_code = parse_launcher_output(output.decode("utf-8", "replace"))
+        self.output = read_launcher_output(self.process, timeout)
+        _, exit_code = parse_launcher_output(
+            self.output.decode("utf-8", "replace"))
         return exit_code
 
     def kill_launcher(self):
