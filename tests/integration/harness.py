@@ -230,11 +230,23 @@ class Running:
         return self.process.poll() is None
 
     def terminate_windows_process(self):
-        """TerminateProcess of the Windows program, as a crash would end it."""
-        subprocess.run([WINE, "taskkill", "/F", "/PID", str(self.pid)],
-                       env=WINE_ENV, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
-        return self.wait()
+        """TerminateProcess of the Windows program, as a crash would end it.
+
+        Should taskkill or the end of the program not come within 30 s
+        (a Wine process start can be slow on a loaded machine), the Unix
+        processes of the launcher and the program (one process group) are
+        killed instead: Wine then counts the program as ended all the same,
+        its mutexes abandoned. Returns the exit code, None after a kill."""
+        try:
+            subprocess.run([WINE, "taskkill", "/F", "/PID", str(self.pid)],
+                           env=WINE_ENV, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=30)
+            return self.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            print("taskkill of %d took over 30 s; killing its processes"
+                  % self.pid, flush=True)
+            self.kill_launcher()
+            return None
 
     def wait(self, timeout=60):
         self.output = read_launcher_output(self.process, timeout)
