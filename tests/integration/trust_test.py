@@ -4,6 +4,8 @@ setup program, given a trusted list (TRUSTED.JSON), its signature
 signatures from a throw-away PKI, checked by verify_module_probe.exe with
 the installer's own code; and the extended hash-only check on Windows 8.1
 against Windows 10, with the test prefix switched to each."""
+import base64
+import json
 import os
 import shutil
 import subprocess
@@ -190,6 +192,34 @@ class TrustedSignerTest(TrustTestCase):
         result = self.verify(self.setup_program(
             json_bytes, signatures=[self.signature_by("signer_a")]))
         self.assertTrue(result.accepted, result.lines)
+
+    def test_malformed_pub_key_accepts_no_certificate(self):
+        # The listed certificate and its own key: only the pin's spelling
+        # is wrong. Read as "no pin", each would accept any key.
+        good = trusted_list.public_key_hash(self.cert("signer_a"))
+        signer_id = trusted_list.certificate_id(self.cert("signer_a"),
+                                                self.cert("root"))
+        spellings = [good[:63], " " + good, "0x" + good,
+                     ":".join(good[i:i + 2] for i in range(0, 64, 2)),
+                     int(good[:15], 16), None]
+        for spelling in spellings:
+            with self.subTest(pub_key=spelling):
+                document = {"trusted_info": {"certificates": [{
+                    "id": base64.b64encode(signer_id).decode(),
+                    "pub_key": spelling}]}}
+                json_bytes = json.dumps(document).encode("utf-8")
+                # The release tool refuses to write or sign such a list.
+                with self.assertRaises(ValueError):
+                    trusted_list.check_list(json_bytes)
+                result = self.verify(self.setup_program(
+                    json_bytes, signatures=[self.signature_by("signer_a")]))
+                self.assertTrue(result.has(
+                    "ERROR", "VerifyModuleImpl",
+                    "Public key is not match. " + result.path), result.lines)
+                self.assert_refused_as_untrusted(result)
+        with self.assertRaises(ValueError):
+            trusted_list.make_list([(self.cert("signer_a"), self.cert("root"),
+                                     good[:63])])
 
     def test_sha1_certificate_is_accepted_after_the_last_signature(self):
         json_bytes = self.trusted_json(self.entry("signer_sha1"))
