@@ -16,6 +16,9 @@
 #include "installer/install/trust_json.h"
 #include "installer/lite_util/logging/log.h"
 
+LITE_DELAY_IMPORTS(kWintrustImports, wintrust);
+LITE_DELAY_IMPORTS(kCrypt32Imports, crypt32);
+
 namespace lite_installer {
 namespace {
 
@@ -75,7 +78,10 @@ class TrustRequest {
     request_.data.dwStateAction = WTD_STATEACTION_VERIFY;
     call_result_ = -1;
     DownloadException exception;
-    if (!RunUnderDelayLoadGuard(&CallWinVerifyTrust, this, &exception)) {
+    static const ImgDelayDescr* const kBindFirst[] = {
+        &kWintrustImports, &kCrypt32Imports, nullptr};
+    if (!RunUnderDelayLoadGuard(&CallWinVerifyTrust, this, &exception,
+                                kBindFirst)) {
       *exception_code = exception.code;
       return -1;
     }
@@ -139,7 +145,7 @@ bool TrustVerifier::VerifyModuleImpl(const std::wstring& path,
       continue;
     }
     if (facts.status != 0) {
-      if (!extended_check) {
+      if (!extended_check || !HashOnlyRetryAllowed(facts.status)) {
         decision.AddSignature(facts);
         continue;
       }
