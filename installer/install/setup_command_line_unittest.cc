@@ -84,10 +84,10 @@ TEST(SetupCommandLineTest, NeutralStateRemovesTheChoicesAndAddsOnlyTheFixed) {
   state.launch_browser = false;
   state.variations_path = L"C:\\t\\v";
   CommandLine setup = BuildSetupCommandLine(own, L"arc.exe", true, state);
+  // Empty data-file paths (files that could not be written) are not
+  // passed on.
   EXPECT_EQ((CommandLine::SwitchMap{{"brand-name", L"kelvra"},
-                                    {"clids-file", L""},
                                     {"do-not-launch-browser", L"kept"},
-                                    {"installerdata", L""},
                                     {"progress-window", L"0"},
                                     {"verbose-logging", L""}}),
             setup.GetSwitches());
