@@ -108,12 +108,13 @@ class TrustTestCase(unittest.TestCase):
             harness.bin_path("set_resources.exe"), harness.WINE,
             json_bytes, dat, signatures, env=harness.WINE_ENV)
 
-    def verify(self, path, *options):
+    def verify(self, path, *options, env=None):
         windows_path = harness.to_windows_path(path)
         completed = subprocess.run(
             [harness.WINE, harness.bin_path("verify_module_probe.exe")] +
             list(options) + [windows_path],
-            env=harness.WINE_ENV, stdout=subprocess.PIPE,
+            env=dict(harness.WINE_ENV, **(env or {})),
+            stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, timeout=120)
         verification = Verification(windows_path,
                                     completed.stdout.decode("utf-8",
@@ -386,6 +387,20 @@ class WindowsVersionTest(TrustTestCase):
         result = self.verify(self.good)
         self.assertTrue(result.accepted)
         self.assertEqual(self.extended_lines(result), [])
+
+    def test_revoked_or_distrusted_signers_get_no_second_look(self):
+        # WinVerifyTrust's answer for the good file is replaced through the
+        # seam; the hash-only answer stays Wine's real one (which accepts).
+        set_windows_version("win81")
+        for status, second_look in (("800B010C", False),   # CERT_E_REVOKED
+                                    ("800B0111", False),   # explicit distrust
+                                    ("800B0109", True)):   # untrusted root
+            with self.subTest(status=status):
+                result = self.verify(self.good, env={
+                    "LITE_INSTALLER_SEAM_VERIFY_TRUST_STATUS": status})
+                self.assertEqual(bool(self.extended_lines(result)),
+                                 second_look, result.lines)
+                self.assertEqual(result.accepted, second_look, result.lines)
 
     def test_windows_10_does_not(self):
         set_windows_version("win10")
