@@ -137,12 +137,16 @@ TEST_F(InstallerDataFilesTest, AnOlderFileThatCannotBeReplacedIsNotPassedOn) {
   }
   EXPECT_EQ(stale, ReadFileOrMissingForTest(path));
 
-  // Read-only: the write fails, the delete too.
+  // Read-only: whatever the system lets happen to it, a path handed on
+  // never names the older file.
   ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
   InstallerDataPaths paths;
   ExtractInstallerDataIfAbsent(dir_, &paths);
-  EXPECT_EQ(L"", paths.installer_data_path);
-  ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (paths.installer_data_path.empty())
+    EXPECT_EQ(stale, ReadFileOrMissingForTest(path));
+  else
+    EXPECT_NE(stale, ReadFileOrMissingForTest(path));
 
   ::DeleteFileW(path.c_str());
 }

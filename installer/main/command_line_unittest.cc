@@ -350,7 +350,7 @@ TEST(CommandLineRoundTripTest, GeneratedValuesSurviveSerialiseAndParse) {
   };
   static const char* const kNames[] = {
       "brand-name", "installerdata", "setup-cmd-line", "v",
-      "x_1",        "kvpin-state",   "distr-info-params", "a.b",
+      "x_1",        "kvpin-state",   "distr-info-params", "a-b_2",
   };
   Generator gen(0x5EED1234ABCDULL);
   size_t non_empty_values = 0;

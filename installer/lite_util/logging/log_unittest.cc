@@ -45,14 +45,14 @@ static_assert(!CanLog<float>::value, "");
 static_assert(!CanLog<void*>::value, "");
 static_assert(!CanLog<ConvertsToChar>::value, "");
 
-class LogStatementTest : public testing::Test {
+class LogOperandTest : public testing::Test {
  protected:
   void SetUp() override { SetLogSink(new RecordingSink(&records_)); }
   void TearDown() override { SetLogSink(nullptr); }
   std::vector<LogRecord> records_;
 };
 
-TEST_F(LogStatementTest, EnumerationsAreWrittenInDecimal) {
+TEST_F(LogOperandTest, EnumerationsAreWrittenInDecimal) {
   LOG(ERROR) << "Failed to verify signer, error=" << kPlainFourth;
   LOG(INFO) << ScopedResult::kNegative << " " << ScopedResult::kSeventy
             << " " << kSmall << " " << kPlainFirst;
@@ -61,7 +61,7 @@ TEST_F(LogStatementTest, EnumerationsAreWrittenInDecimal) {
   EXPECT_EQ("-3 70 65 0", records_[1].text);
 }
 
-TEST_F(LogStatementTest, CharactersTextAndIntegers) {
+TEST_F(LogOperandTest, CharactersTextAndIntegers) {
   char buffer[] = "buffer";
   wchar_t wide[] = L"wide";
   LOG(INFO) << 'c' << buffer << wide << static_cast<unsigned char>(200)
