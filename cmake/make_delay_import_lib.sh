@@ -14,8 +14,12 @@ def=${out%.a}.def
     { if [ "$triple" = i686-w64-mingw32 ]; then sed -e 's/^_//'; else cat; fi; } |
     sort -u
 } > "$def"
+# dlltool names the library's delay-import descriptor after the output
+# name it is given (__DELAY_IMPORT_DESCRIPTOR_lib<dll>_delay_a): run it in
+# the output's folder so that the name does not depend on the build path.
+cd "$(dirname "$out")"
 if [ "$triple" = i686-w64-mingw32 ]; then
-  "$triple-dlltool" -k -d "$def" -y "$out" -D "$dll.dll"
+  "$triple-dlltool" -k -d "$def" -y "$(basename "$out")" -D "$dll.dll"
 else
-  "$triple-dlltool" -d "$def" -y "$out" -D "$dll.dll"
+  "$triple-dlltool" -d "$def" -y "$(basename "$out")" -D "$dll.dll"
 fi

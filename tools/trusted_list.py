@@ -14,7 +14,9 @@ the openssl command.
 
 PIN is "key" (pin the signer's own public key), "none" (pin nothing: any
 key of a certificate with that id is accepted), the path of another
-certificate (pin that certificate's key) or 64 hexadecimal digits.
+certificate (pin that certificate's key) or 64 hexadecimal digits. The tool
+refuses to write or sign a list with an entry whose pub_key is present but
+not 64 hexadecimal digits: the installer accepts no certificate for it.
 """
 import argparse
 import base64
@@ -105,16 +107,44 @@ def public_key_hash(cert_path):
     return hashlib.sha256(bits).hexdigest()
 
 
+def is_readable_pub_key(value):
+    """What the installer reads as a pin: a string of exactly 64
+    hexadecimal digits. Any other pub_key (63 digits, a space, colons,
+    "0x", a number, null) makes the installer accept no certificate for
+    that entry."""
+    return (isinstance(value, str) and len(value) == 64 and
+            all(c in "0123456789abcdefABCDEF" for c in value))
+
+
+def check_entries(document):
+    """Raises ValueError for a list the installer would not read as meant:
+    an entry whose pub_key is present but unreadable."""
+    try:
+        certificates = document["trusted_info"]["certificates"]
+    except (KeyError, TypeError):
+        raise ValueError("no trusted_info.certificates array")
+    if not isinstance(certificates, list):
+        raise ValueError("no trusted_info.certificates array")
+    for entry in certificates:
+        if (isinstance(entry, dict) and "pub_key" in entry and
+                not is_readable_pub_key(entry["pub_key"])):
+            raise ValueError("unreadable pub_key %r: not 64 hexadecimal "
+                             "digits" % (entry["pub_key"],))
+
+
 def make_entry(signer, issuer, pin):
     entry = {"id": base64.b64encode(certificate_id(signer, issuer)).decode()}
     if pin == "key":
         entry["pub_key"] = public_key_hash(signer)
     elif pin == "none":
         pass
-    elif len(pin) == 64 and all(c in "0123456789abcdefABCDEF" for c in pin):
+    elif is_readable_pub_key(pin):
         entry["pub_key"] = pin
-    else:
+    elif os.path.isfile(pin):
         entry["pub_key"] = public_key_hash(pin)
+    else:
+        raise ValueError("PIN %r is neither key, none, 64 hexadecimal digits "
+                         "nor a certificate file" % pin)
     return entry
 
 
@@ -122,7 +152,18 @@ def make_list(entries):
     """The JSON text (UTF-8 bytes) of a list of (signer, issuer, pin)."""
     document = {"trusted_info": {"certificates": [
         make_entry(signer, issuer, pin) for signer, issuer, pin in entries]}}
+    check_entries(document)
     return (json.dumps(document, indent=2) + "\n").encode("utf-8")
+
+
+def check_list(json_bytes):
+    """Raises ValueError unless |json_bytes| is a list the installer reads
+    as written (see check_entries)."""
+    try:
+        document = json.loads(json_bytes.decode("utf-8"))
+    except (UnicodeDecodeError, json.JSONDecodeError) as e:
+        raise ValueError("not a JSON list: %s" % e)
+    check_entries(document)
 
 
 def sign_list(json_bytes, key_path, index):
@@ -164,7 +205,9 @@ def main(argv):
                 f.write(make_list(args.entry))
         elif args.command == "sign":
             with open(args.json, "rb") as f:
-                dat = sign_list(f.read(), args.key, args.index)
+                json_bytes = f.read()
+            check_list(json_bytes)
+            dat = sign_list(json_bytes, args.key, args.index)
             with open(args.output, "wb") as f:
                 f.write(dat)
         elif args.command == "show":

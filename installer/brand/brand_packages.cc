@@ -50,9 +50,13 @@ void BrandInfo::GetInfo(const std::string& brand_name) {
   Reset();
   RemoveBrandFromRegistry();
   Reset();
-  brand_package_path_ = temp_dir_ + kBrandFileValue;
+  // Without a temporary folder the packages are applied but not written:
+  // a bare file name would land in the working directory.
+  if (!temp_dir_.empty()) {
+    brand_package_path_ = temp_dir_ + kBrandFileValue;
+    partner_package_path_ = temp_dir_ + kPartnerFileValue;
+  }
   LOG(INFO) << "Brand package path: " << brand_package_path_;
-  partner_package_path_ = temp_dir_ + kPartnerFileValue;
   LOG(INFO) << "Partner package path: " << partner_package_path_;
   GetInfoFromResources(brand_name);
 }
@@ -62,8 +66,10 @@ void BrandInfo::GetInfoFromResources(const std::string& brand_name) {
   if (!partner_package.empty()) {
     LOG(INFO) << "Extract Partner package: " << partner_package_path_ << " ["
               << partner_package.size() << "B]";
-    lite_util::WriteBinFile(partner_package_path_, partner_package);
-    partner_package_written_ = true;
+    if (!partner_package_path_.empty()) {
+      lite_util::WriteBinFile(partner_package_path_, partner_package);
+      partner_package_written_ = true;
+    }
     ExtractAndApplyPackage(partner_package, kPartnerSettingsName);
   } else {
     LOG(WARNING) << "Partner package is empty.";
@@ -89,8 +95,10 @@ void BrandInfo::GetInfoFromResources(const std::string& brand_name) {
   }
   LOG(INFO) << "Extract Brand package: " << brand_package_path_ << " ["
             << brand_package.size() << "B]";
-  lite_util::WriteBinFile(brand_package_path_, brand_package);
-  brand_package_written_ = true;
+  if (!brand_package_path_.empty()) {
+    lite_util::WriteBinFile(brand_package_path_, brand_package);
+    brand_package_written_ = true;
+  }
   ExtractAndApplyPackage(brand_package, kBrandSettingsName);
 }
 

@@ -126,6 +126,24 @@ TEST_F(BrandPackagesTest, DamagedOrUnfittingPackagesApplyNothing) {
   EXPECT_EQ(brand.brand_id(), "fixture");
 }
 
+TEST_F(BrandPackagesTest, WithoutATemporaryFolderPackagesApplyButAreNotWritten) {
+  // The working directory is an empty folder of its own: a package written
+  // under a bare file name would appear there.
+  wchar_t cwd[MAX_PATH];
+  ASSERT_NE(0u, ::GetCurrentDirectoryW(MAX_PATH, cwd));
+  ASSERT_TRUE(::SetCurrentDirectoryW(temp_dir_.c_str()));
+  BrandInfo brand(L"");
+  brand.GetInfo("fixture");
+  ::SetCurrentDirectoryW(cwd);
+  EXPECT_EQ(L"", brand.brand_package_path());
+  EXPECT_EQ(L"", brand.partner_package_path());
+  EXPECT_FALSE(brand.brand_package_written());
+  EXPECT_FALSE(brand.partner_package_written());
+  EXPECT_EQ("fixture_name", brand.brand_name());
+  EXPECT_EQ("<missing>", ReadFileOrMissingForTest(temp_dir_ + L"BrandFile"));
+  EXPECT_EQ("<missing>", ReadFileOrMissingForTest(temp_dir_ + L"PartnerFile"));
+}
+
 TEST_F(BrandPackagesTest, NamedPackageIsWrittenAndAppliedAfterThePartner) {
   BrandInfo brand(temp_dir_);
   brand.GetInfo("fixture");

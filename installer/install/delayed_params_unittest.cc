@@ -197,6 +197,63 @@ TEST_F(DelayedParamsTest, OverlongValuesAreRefusedWithEveryValueLogged) {
   EXPECT_EQ(static_cast<uint32_t>(kFailureSetupExitCode8), GetFailureKind());
 }
 
+// Every text field, the block's field it goes to and its capacity.
+struct DelayedTextField {
+  const char* name;
+  std::wstring DelayedParams::*value;
+  const wchar_t* (*stored)(const DelayedParamsBlock&);
+  size_t capacity;
+};
+
+#define LITE_FIELD(member, block_member, capacity)                        \
+  DelayedTextField {                                                      \
+    #member, &DelayedParams::member,                                      \
+        [](const DelayedParamsBlock& block) -> const wchar_t* {           \
+          return block.block_member;                                      \
+        },                                                                \
+        capacity                                                          \
+  }
+
+const DelayedTextField kTextFields[] = {
+    LITE_FIELD(browser_arc_path, browser_arc_path, kDelayedPathCapacity),
+    LITE_FIELD(clids_file_path, clids_file_path, kDelayedPathCapacity),
+    LITE_FIELD(website_icon_file_path, kelvra_website_icon_file_path,
+               kDelayedPathCapacity),
+    LITE_FIELD(installer_data_path, installer_data_path, kDelayedPathCapacity),
+    LITE_FIELD(brand_package_path, brand_package_path, kDelayedPathCapacity),
+    LITE_FIELD(partner_package_path, partner_package_path,
+               kDelayedPathCapacity),
+    LITE_FIELD(partner_package_override_path, partner_package_override_path,
+               kDelayedPathCapacity),
+    LITE_FIELD(download_time, histogram_download_time, kDelayedTimeCapacity),
+    LITE_FIELD(full_time, histogram_full_time, kDelayedTimeCapacity),
+    LITE_FIELD(full_time_with_suspension, histogram_full_time_with_suspension,
+               kDelayedTimeCapacity),
+};
+#undef LITE_FIELD
+
+TEST_F(DelayedParamsTest, EveryFieldTakesItsCapacityWholeAndRefusesOneMore) {
+  ASSERT_EQ(261u, kDelayedPathCapacity);
+  ASSERT_EQ(33u, kDelayedTimeCapacity);
+  for (const DelayedTextField& field : kTextFields) {
+    SCOPED_TRACE(field.name);
+    std::memset(DelayedParamsBlockForTesting(), 0, sizeof(DelayedParamsBlock));
+    DelayedParams params = FullParams();
+    params.*field.value = std::wstring(field.capacity - 1, L'7');
+    ASSERT_TRUE(WriteDelayedParams(params));
+    EXPECT_EQ(params.*field.value,
+              std::wstring(field.stored(*DelayedParamsBlockForTesting())));
+
+    std::memset(DelayedParamsBlockForTesting(), 0, sizeof(DelayedParamsBlock));
+    params.*field.value = std::wstring(field.capacity, L'7');
+    records_.clear();
+    EXPECT_FALSE(WriteDelayedParams(params));
+    EXPECT_EQ(1u, records_.size());
+    EXPECT_EQ(L'\0', DelayedParamsBlockForTesting()->browser_arc_path[0]);
+    EXPECT_EQ(L'\0', field.stored(*DelayedParamsBlockForTesting())[0]);
+  }
+}
+
 // Runs in a second process started from the same file: applies the block
 // it finds, reports the command line and leaves a failure kind.
 TEST(DelayedParamsChildProcess, AppliesWhatTheParentWrote) {

@@ -56,6 +56,11 @@ bool ExtendedCheckEnabled(const ExtendedCheckConfig& config,
   return true;
 }
 
+bool HashOnlyRetryAllowed(long status) {
+  return status != 0 && status != static_cast<long>(CERT_E_REVOKED) &&
+         status != static_cast<long>(TRUST_E_EXPLICIT_DISTRUST);
+}
+
 bool IsExtendedCheckEnabled(const ExtendedCheckConfig& config) {
   return ExtendedCheckEnabled(config, lite_util::GetWindowsRelease(),
                               GetWindowsVersion, GetCrypt32DllVersion);

@@ -43,6 +43,13 @@ bool ExtendedCheckEnabled(const ExtendedCheckConfig& config,
                           VersionReader windows_version,
                           VersionReader crypt32_version);
 
+// Whether a signature WinVerifyTrust refused with |status| may get the
+// hash-only second look at all. A revoked certificate (CERT_E_REVOKED) and
+// one the user or policy distrusts explicitly (TRUST_E_EXPLICIT_DISTRUST)
+// are refusals about the signer, which a check of the file's hash alone
+// must never overturn.
+bool HashOnlyRetryAllowed(long status);
+
 // The rule applied to the running system.
 bool IsExtendedCheckEnabled(const ExtendedCheckConfig& config);
 

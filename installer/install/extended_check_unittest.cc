@@ -1,5 +1,7 @@
 #include "installer/install/extended_check.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 namespace lite_installer {
@@ -82,6 +84,20 @@ TEST(ExtendedCheckTest, ReadsTheRunningSystem) {
   Version crypt32 = GetCrypt32DllVersion();
   ASSERT_EQ(4u, crypt32.size());
   EXPECT_GE(crypt32[0], 5u);
+}
+
+TEST(ExtendedCheckTest, RevokedAndDistrustedSignersGetNoHashOnlyRetry) {
+  EXPECT_FALSE(HashOnlyRetryAllowed(CERT_E_REVOKED));
+  EXPECT_FALSE(HashOnlyRetryAllowed(TRUST_E_EXPLICIT_DISTRUST));
+  EXPECT_FALSE(HashOnlyRetryAllowed(0));
+  // What older systems answer for a SHA-256 signature they cannot check,
+  // and the other refusals, do get it.
+  for (long status : {TRUST_E_NOSIGNATURE, TRUST_E_BAD_DIGEST,
+                      CERT_E_UNTRUSTEDROOT, TRUST_E_CERT_SIGNATURE,
+                      CERT_E_CHAINING, TRUST_E_SUBJECT_FORM_UNKNOWN,
+                      CRYPT_E_REVOCATION_OFFLINE, CERT_E_EXPIRED}) {
+    EXPECT_TRUE(HashOnlyRetryAllowed(status)) << std::hex << status;
+  }
 }
 
 }  // namespace

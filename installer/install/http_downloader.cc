@@ -16,6 +16,8 @@
 #include "installer/lite_util/string_util.h"
 #include "installer/lite_util/test_seams.h"
 
+LITE_DELAY_IMPORTS(kWininetImports, wininet);
+
 namespace lite_installer {
 namespace {
 
@@ -146,7 +148,10 @@ bool HttpDownloader::OpenDownload(const std::wstring& url,
   OpenUrlCall call = {internet_.Get(), url.c_str(), headers.c_str(),
                       reinterpret_cast<DWORD_PTR>(this), nullptr,
                       ERROR_SUCCESS};
-  if (!RunUnderDelayLoadGuard(&CallInternetOpenUrl, &call, &exception_)) {
+  static const ImgDelayDescr* const kBindFirst[] = {&kWininetImports,
+                                                    nullptr};
+  if (!RunUnderDelayLoadGuard(&CallInternetOpenUrl, &call, &exception_,
+                              kBindFirst)) {
     ::InternetSetStatusCallbackW(internet_.Get(), nullptr);
     LOG(ERROR) << "An attempt to open url " << url << " generated an exception "
                << exception_.code;

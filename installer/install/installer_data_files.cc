@@ -7,11 +7,26 @@
 namespace lite_installer {
 namespace {
 
-bool ExtractTo(const wchar_t* name, const std::wstring& path) {
+// Whether the resource exists; |*stale| tells whether the write failed
+// and a file of that name is still there (one WriteBinFile could not
+// delete), which must then not be handed on.
+bool ExtractTo(const wchar_t* name, const std::wstring& path,
+               bool* stale = nullptr) {
   std::string bytes = lite_util::LoadBinResource(name);
   if (bytes.empty()) return false;
-  lite_util::WriteBinFile(path, bytes);
+  bool written = lite_util::WriteBinFile(path, bytes);
+  if (stale)
+    *stale = !written && ::GetFileAttributesW(path.c_str()) !=
+                             INVALID_FILE_ATTRIBUTES;
   return true;
+}
+
+// A path whose file could neither be written nor deleted is left empty:
+// the setup gets no such file rather than an older one.
+void DropStalePath(std::wstring* path) {
+  LOG(ERROR) << "An older file that could not be replaced is left at "
+             << *path << ", its path is not passed on";
+  path->clear();
 }
 
 }  // namespace
@@ -51,15 +66,19 @@ void ExtractInstallerDataIfAbsent(const std::wstring& temp_dir,
   for (const NumberedFile& file : numbered) {
     if (!file.path->empty()) continue;
     *file.path = temp_dir + file.file_name;
-    if (!ExtractResourceToFile(file.id, *file.path))
+    bool stale = false;
+    if (!ExtractTo(MAKEINTRESOURCEW(file.id), *file.path, &stale))
       LOG(WARNING) << "Failed to extract resource " << file.id;
+    if (stale) DropStalePath(file.path);
   }
   if (!paths->abt_config_path.empty()) return;
   paths->abt_config_path = temp_dir + L"abt_config_resource";
-  if (!ExtractNamedResourceToFile(L"ABT_CONFIG", paths->abt_config_path)) {
+  bool stale = false;
+  if (!ExtractTo(L"ABT_CONFIG", paths->abt_config_path, &stale)) {
     LOG(WARNING) << "Failed to extract resource abt_config_resource";
     paths->abt_config_path.clear();
   }
+  if (stale) DropStalePath(&paths->abt_config_path);
 }
 
 }  // namespace lite_installer

@@ -28,6 +28,8 @@ InstallerDataPaths InstallerDataPathsFromCommandLine(
 // Fills every empty path with a copy of its resource in |temp_dir| (which
 // ends with a separator). A missing numbered resource keeps its path (to a
 // file that was not made); a missing experiment configuration clears it.
+// When a copy cannot be written, an older file of that name is deleted;
+// when it cannot be deleted either, the path is cleared (and logged).
 void ExtractInstallerDataIfAbsent(const std::wstring& temp_dir,
                                   InstallerDataPaths* paths);
 

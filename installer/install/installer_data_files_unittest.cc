@@ -12,6 +12,7 @@
 #include "installer/lite_util/file_test_util.h"
 #include "installer/lite_util/bin_resource.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
+#include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
 #include "installer/main/command_line.h"
 
@@ -117,6 +118,37 @@ TEST_F(InstallerDataFilesTest, ExtractionResultIsTheResourceNotTheWrite) {
   EXPECT_FALSE(ExtractNamedResourceToFile(L"ABT_CONFIG", dir_ + L"abt"));
   EXPECT_TRUE(ExtractNamedResourceToFile(L"FILE_BRAND_CONFIG", unwritable));
   EXPECT_EQ("<missing>", ReadFileOrMissingForTest(dir_ + L"abt"));
+}
+
+TEST_F(InstallerDataFilesTest, AnOlderFileThatCannotBeReplacedIsNotPassedOn) {
+  const std::wstring path = dir_ + L"master_preferences";
+  const std::string stale = "an older file of another partner";
+  std::ofstream(lite_util::WideToUtf8(path), std::ios::binary) << stale;
+  {
+    // Held open with read-only sharing: neither written nor deleted.
+    lite_util::ScopedFileHandle holder(::CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder.IsValid());
+    InstallerDataPaths paths;
+    ExtractInstallerDataIfAbsent(dir_, &paths);
+    EXPECT_EQ(L"", paths.installer_data_path);
+    EXPECT_EQ(1u, lite_util::TextsLoggedBy(records_, "DropStalePath").size());
+  }
+  EXPECT_EQ(stale, ReadFileOrMissingForTest(path));
+
+  // Read-only: whatever the system lets happen to it, a path handed on
+  // never names the older file.
+  ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  InstallerDataPaths paths;
+  ExtractInstallerDataIfAbsent(dir_, &paths);
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (paths.installer_data_path.empty())
+    EXPECT_EQ(stale, ReadFileOrMissingForTest(path));
+  else
+    EXPECT_NE(stale, ReadFileOrMissingForTest(path));
+
+  ::DeleteFileW(path.c_str());
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <wintrust.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 
 #include "installer/install/cert_params.h"
 #include "installer/install/download_exception.h"
@@ -15,6 +17,10 @@
 #include "installer/install/signer_decision.h"
 #include "installer/install/trust_json.h"
 #include "installer/lite_util/logging/log.h"
+#include "installer/lite_util/test_seams.h"
+
+LITE_DELAY_IMPORTS(kWintrustImports, wintrust);
+LITE_DELAY_IMPORTS(kCrypt32Imports, crypt32);
 
 namespace lite_installer {
 namespace {
@@ -38,6 +44,16 @@ struct WintrustDataWithSettings {
   WINTRUST_DATA data;
   WintrustSignatureSettings* signature_settings;
 };
+
+// Test builds: the seam value VERIFY_TRUST_STATUS (hexadecimal) replaces
+// WinVerifyTrust's full answer, as for a revoked or distrusted signer that
+// Wine cannot produce; the hash-only answer stays the system's.
+void ApplyStatusSeam(LONG* status) {
+  std::string text;
+  if (!lite_util::TestSeamValue("VERIFY_TRUST_STATUS", &text) || text.empty())
+    return;
+  *status = static_cast<LONG>(std::strtoul(text.c_str(), nullptr, 16));
+}
 
 // One WinVerifyTrust request on a file, verifying one signature at a time;
 // the state of the last verification stays open (for ExtractCertParams)
@@ -75,10 +91,15 @@ class TrustRequest {
     request_.data.dwStateAction = WTD_STATEACTION_VERIFY;
     call_result_ = -1;
     DownloadException exception;
-    if (!RunUnderDelayLoadGuard(&CallWinVerifyTrust, this, &exception)) {
+    static const ImgDelayDescr* const kBindFirst[] = {
+        &kWintrustImports, &kCrypt32Imports, nullptr};
+    if (!RunUnderDelayLoadGuard(&CallWinVerifyTrust, this, &exception,
+                                kBindFirst)) {
       *exception_code = exception.code;
       return -1;
     }
+    if (!(request_.data.dwProvFlags & WTD_HASH_ONLY_FLAG))
+      ApplyStatusSeam(&call_result_);
     return call_result_;
   }
 
@@ -139,7 +160,7 @@ bool TrustVerifier::VerifyModuleImpl(const std::wstring& path,
       continue;
     }
     if (facts.status != 0) {
-      if (!extended_check) {
+      if (!extended_check || !HashOnlyRetryAllowed(facts.status)) {
         decision.AddSignature(facts);
         continue;
       }

@@ -39,8 +39,9 @@ CommandLine BuildSetupCommandLine(const CommandLine& own,
             state.interface_availability);
   SetPath(&setup, "abt-config-resource-file", state.abt_config_path);
   if (include_data_files) {
-    setup.AppendSwitchNative("installerdata", state.installer_data_path);
-    setup.AppendSwitchNative("clids-file", state.clids_file_path);
+    // Empty only when an older file could not be replaced: no switch then.
+    SetPath(&setup, "installerdata", state.installer_data_path);
+    SetPath(&setup, "clids-file", state.clids_file_path);
     SetPath(&setup, "kelvra-website-icon-file", state.website_icon_path);
     SetPath(&setup, "brand-package", state.brand_package_path);
     SetPath(&setup, "partner-package", state.partner_package_path);

@@ -84,10 +84,10 @@ TEST(SetupCommandLineTest, NeutralStateRemovesTheChoicesAndAddsOnlyTheFixed) {
   state.launch_browser = false;
   state.variations_path = L"C:\\t\\v";
   CommandLine setup = BuildSetupCommandLine(own, L"arc.exe", true, state);
+  // Empty data-file paths (files that could not be written) are not
+  // passed on.
   EXPECT_EQ((CommandLine::SwitchMap{{"brand-name", L"kelvra"},
-                                    {"clids-file", L""},
                                     {"do-not-launch-browser", L"kept"},
-                                    {"installerdata", L""},
                                     {"progress-window", L"0"},
                                     {"verbose-logging", L""}}),
             setup.GetSwitches());
@@ -97,8 +97,12 @@ TEST(SetupCommandLineTest, RelaunchLeavesTheDataFilesToTheDelayedParameters) {
   SetupLaunchState state = FullState();
   state.use_task_scheduler2 = "2";
   state.uac_mode = 1;
-  CommandLine setup = BuildSetupCommandLine(CommandLine(), L"fake_browser_arc",
-                                            false, state);
+  ASSERT_TRUE(state.has_async_tasks);
+  ASSERT_FALSE(state.launch_browser);
+  CommandLine own =
+      CommandLine::FromString(L"lite.exe --do-not-launch-browser=kept");
+  CommandLine setup =
+      BuildSetupCommandLine(own, L"fake_browser_arc", false, state);
   for (const char* name :
        {"installerdata", "clids-file", "kelvra-website-icon-file",
         "brand-package", "partner-package", "use-task-scheduler2",
@@ -106,8 +110,13 @@ TEST(SetupCommandLineTest, RelaunchLeavesTheDataFilesToTheDelayedParameters) {
     EXPECT_FALSE(setup.HasSwitch(name)) << name;
   }
   EXPECT_EQ(L"fake_browser_arc", setup.GetProgram());
-  // An existing do-not-launch-browser keeps its value.
-  EXPECT_TRUE(setup.HasSwitch("do-not-launch-browser"));
+  // The side downloads would add an empty do-not-launch-browser; the
+  // installer's own switch of that name keeps its value.
+  EXPECT_EQ(L"kept", setup.GetSwitchValueNative("do-not-launch-browser"));
+  state.launch_browser = true;
+  EXPECT_EQ(L"kept",
+            BuildSetupCommandLine(own, L"arc", false, state)
+                .GetSwitchValueNative("do-not-launch-browser"));
 }
 
 }  // namespace

@@ -12,12 +12,17 @@ enum class ListAnswer { kNotListed, kKeyMatches, kKeyDiffers };
 
 // A pinned key needs a computed hash equal to it. A certificate whose hash
 // could not be computed therefore matches only an entry that pins nothing:
-// an unknown key is not the pinned one.
+// an unknown key is not the pinned one. A pin that is not a SHA-256 hash
+// (kUnreadableKeyPin) matches no key at all.
 ListAnswer LookUp(const TrustedList& list, const CertParams& cert) {
+  constexpr size_t kSha256Size = 32;
   auto entry = list.find(CertificateId(cert));
   if (entry == list.end()) return ListAnswer::kNotListed;
-  if (entry->second.empty() || entry->second == cert.public_key_hash)
+  const std::string& pin = entry->second;
+  if (pin.empty() ||
+      (pin.size() == kSha256Size && pin == cert.public_key_hash)) {
     return ListAnswer::kKeyMatches;
+  }
   return ListAnswer::kKeyDiffers;
 }
 

@@ -127,6 +127,17 @@ TEST_F(SignerDecisionTest, UnknownKeyIsNotThePinnedOne) {
   EXPECT_EQ("ERROR: Public key is not match. C:\\t\\setup.exe", Texts()[0]);
 }
 
+TEST_F(SignerDecisionTest, AnUnreadablePinAcceptsNoKey) {
+  list_["\x0a\x0b\x01\x02"] = kUnreadableKeyPin;
+  for (const std::string& hash :
+       {kKeyA, kKeyB, std::string(), std::string(kUnreadableKeyPin)}) {
+    CertParams cert = sha256_listed_;
+    cert.public_key_hash = hash;
+    EXPECT_FALSE(Decide({Signature(cert)}));
+    EXPECT_EQ("ERROR: Public key is not match. C:\\t\\setup.exe", Texts()[0]);
+  }
+}
+
 TEST_F(SignerDecisionTest, SignaturesThatDoNotCountLeaveTheDecisionAlone) {
   SignatureFacts refused = Signature(sha256_listed_);
   refused.status = static_cast<LONG>(0x80096010);

@@ -34,16 +34,20 @@ void AddEntry(const json_t* entry, TrustedList* list) {
   }
   std::string key_hash;
   const json_t* pub_key = json_object_get(entry, "pub_key");
-  if (json_is_string(pub_key)) {
-    DecodePublicKeyHash(
-        std::string(json_string_value(pub_key), json_string_length(pub_key)),
-        &key_hash);
+  if (pub_key &&
+      !(json_is_string(pub_key) &&
+        DecodePublicKeyHash(std::string(json_string_value(pub_key),
+                                        json_string_length(pub_key)),
+                            &key_hash))) {
+    key_hash = kUnreadableKeyPin;
   }
   // emplace keeps the first entry of an id.
   list->emplace(std::move(id_bytes), std::move(key_hash));
 }
 
 }  // namespace
+
+const char kUnreadableKeyPin[] = "unreadable pub_key";
 
 bool DecodePublicKeyHash(const std::string& hex, std::string* bytes) {
   if (hex.size() != kPublicKeyHashHexDigits) return false;

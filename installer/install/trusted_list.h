@@ -11,15 +11,22 @@ namespace lite_installer {
 
 // Certificate id (issuer serial then signer serial, each most significant
 // byte first) to the pinned SHA-256 of the certificate's public key: 32
-// bytes, or empty when the entry pins no key. std::string compares bytes as
-// unsigned chars, which is the order the list is kept in.
+// bytes, empty when the entry pins no key, or kUnreadableKeyPin. std::string
+// compares bytes as unsigned chars, which is the order the list is kept in.
 using TrustedList = std::map<std::string, std::string>;
+
+// The pin of an entry whose pub_key is present but unreadable. It is not 32
+// bytes long, so it equals no key's hash: such an entry accepts no
+// certificate (reading it as "no pin" would accept any key).
+extern const char kUnreadableKeyPin[];
 
 // Parses
 //   {"trusted_info": {"certificates": [{"id": BASE64, "pub_key": HEX64}]}}
 // Entries that are not objects, or whose id is not a string of valid
-// Base64, are skipped; a pub_key that is missing, not a string or not
-// exactly 64 hexadecimal digits pins no key. The first entry of an id wins.
+// Base64, are skipped; an entry without pub_key pins no key; a pub_key that
+// is present but not a string of exactly 64 hexadecimal digits (null, a
+// number, 63 digits, a space, colons, "0x") pins kUnreadableKeyPin. The
+// first entry of an id wins.
 // Text that is not JSON, or lacks the object or the array, gives an empty
 // list.
 TrustedList ParseTrustedList(const std::string& json_text);

@@ -33,18 +33,31 @@ TEST(TrustedListTest, ReadsIdsAndPinnedKeys) {
   EXPECT_EQ("\x01\x02\x03", list.begin()->first);
 }
 
-TEST(TrustedListTest, UnusablePubKeyPinsNothing) {
-  for (const char* pub_key :
-       {"\"\"", "12", "null", "\"00112233\"",
-        "\"00112233445566778899aabbccddeeff00112233445566778899aabbccddeef\"",
-        "\"00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff0"
-        "0\"",
-        "\"00112233445566778899aabbccddeeff00112233445566778899aabbccddeefg\"",
-        "\" 0112233445566778899aabbccddeeff00112233445566778899aabbccddeeff\""}) {
-    TrustedList list = ParseTrustedList(
-        List("{\"id\": \"AQID\", \"pub_key\": " + std::string(pub_key) + "}"));
-    ASSERT_EQ(1u, list.size()) << pub_key;
-    EXPECT_EQ("", list.begin()->second) << pub_key;
+TEST(TrustedListTest, OnlyAMissingPubKeyPinsNothing) {
+  TrustedList list = ParseTrustedList(List("{\"id\": \"AQID\"}"));
+  ASSERT_EQ(1u, list.size());
+  EXPECT_EQ("", list.begin()->second);
+}
+
+TEST(TrustedListTest, AnUnreadablePubKeyPinsAKeyNothingMatches) {
+  const std::string digits63 =
+      "00112233445566778899aabbccddeeff00112233445566778899aabbccddeef";
+  for (const std::string& pub_key :
+       {std::string("\"\""), std::string("12"), std::string("null"),
+        std::string("true"), std::string("[]"), std::string("\"00112233\""),
+        "\"" + digits63 + "\"", "\"" + digits63 + "f0\"",
+        "\"" + digits63 + "g\"", "\" " + digits63 + "f\"",
+        "\"" + digits63 + "f \"", "\"0x" + digits63.substr(1) + "f\"",
+        std::string("\"00:11:22:33:44:55:66:77:88:99:aa:bb:cc:dd:ee:ff:"
+                    "00:11:22:33:44:55:66:77:88:99:aa:bb:cc:dd:ee:ff\""),
+        std::string("1234567890123456789"), std::string("1.5e3"),
+        "{\"hex\": \"" + digits63 + "f\"}"}) {
+    SCOPED_TRACE(pub_key);
+    TrustedList list =
+        ParseTrustedList(List("{\"id\": \"AQID\", \"pub_key\": " + pub_key + "}"));
+    ASSERT_EQ(1u, list.size());
+    EXPECT_EQ(kUnreadableKeyPin, list.begin()->second);
+    EXPECT_NE(32u, list.begin()->second.size());
   }
 }
 

@@ -34,7 +34,9 @@ std::wstring TempFilePath() {
 
 void SetLastWrite(const std::wstring& path, int64_t time_us) {
   lite_util::ScopedFileHandle file(
-      ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+      ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file.IsValid());
   const uint64_t value = static_cast<uint64_t>(time_us) * 10;
@@ -126,8 +128,41 @@ TEST_F(VersionedSetupUrlTest, AVersionResourceWithoutDateFallsBackToo) {
             lite_util::TextsLoggedBy(log_, "GetModuleCreationTime"));
 }
 
-TEST_F(VersionedSetupUrlTest, TheRunningProgramIsFreshlyBuilt) {
+// Restores a file's last write time when the test ends.
+class LastWriteRestorer {
+ public:
+  explicit LastWriteRestorer(const std::wstring& path) : path_(path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    saved_ = ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    time_ = data.ftLastWriteTime;
+  }
+  ~LastWriteRestorer() {
+    if (!saved_) return;
+    lite_util::ScopedFileHandle file(::CreateFileW(
+        path_.c_str(), FILE_WRITE_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ::SetFileTime(file.Get(), nullptr, nullptr, &time_);
+  }
+  bool saved() const { return saved_; }
+
+ private:
+  std::wstring path_;
+  bool saved_ = false;
+  FILETIME time_ = {};
+};
+
+TEST_F(VersionedSetupUrlTest, TheRunningProgramsOwnFileTimeDecides) {
+  // The test program has no version resource: its last write time counts.
+  // The test sets it, so that the age of the build folder does not matter.
+  wchar_t self[MAX_PATH];
+  ASSERT_NE(0u, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+  LastWriteRestorer restorer(self);
+  ASSERT_TRUE(restorer.saved());
+  SetLastWrite(self, Now() - kDayUs);
   EXPECT_TRUE(IsVersionedSetupUrlAllowed("https://d/v.arc"));
+  SetLastWrite(self, Now() - 31 * kDayUs);
+  EXPECT_FALSE(IsVersionedSetupUrlAllowed("https://d/v.arc"));
 }
 
 }  // namespace

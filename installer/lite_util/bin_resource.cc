@@ -23,6 +23,13 @@ bool WriteBinFile(const std::wstring& path, const std::string& bytes) {
                                       nullptr));
   if (!file.IsValid()) {
     PLOG(WARNING) << "Can't create file " << path;
+    // An older file of the same name must not be taken for this one.
+    if (::DeleteFileW(path.c_str())) {
+      LOG(WARNING) << "Deleted the older file " << path;
+    } else if (::GetLastError() != ERROR_FILE_NOT_FOUND &&
+               ::GetLastError() != ERROR_PATH_NOT_FOUND) {
+      PLOG(WARNING) << "Can't delete the older file " << path;
+    }
     return false;
   }
   DWORD written = 0;

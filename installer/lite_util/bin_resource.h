@@ -14,8 +14,9 @@ namespace lite_util {
 std::string LoadBinResource(const wchar_t* name);
 
 // Writes |bytes| as the whole file at |path| (replacing it, no sharing).
-// A failure is logged as a warning; a partly written file is removed, so
-// that its reader never finds a truncated copy.
+// A failure is logged as a warning; a partly written file is removed, and
+// so is an older file that could not be replaced, so that its reader never
+// finds a truncated or stale copy (the caller checks whether one is left).
 bool WriteBinFile(const std::wstring& path, const std::string& bytes);
 
 }  // namespace lite_util

@@ -29,6 +29,8 @@ bool TestSeamEnabled(const char* name);
 //                      free space of the install drive
 //   "DOWNLOAD_RETRY_DELAY_MS"  the pause between setup-archive download
 //                      attempts, in milliseconds
+//   "VERIFY_TRUST_STATUS"  hexadecimal status that replaces WinVerifyTrust's
+//                      full (not hash-only) answer in the trust verification
 bool TestSeamValue(const char* name, std::string* value);
 
 }  // namespace lite_util

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
 
@@ -25,6 +26,21 @@ size_t SwitchPrefixLength(const std::wstring& arg) {
   if (arg.compare(0, 2, L"--") == 0) return 2;
   if (!arg.empty() && (arg[0] == L'-' || arg[0] == L'/')) return 1;
   return 0;
+}
+
+// A switch name is handed on to the setup's command line as it is: only
+// lower-case letters (after folding), digits, '_' and '-' may reach it, so
+// that a name can neither carry quotes or spaces into the composed text nor
+// be narrowed from a character outside ASCII. An empty name is refused too:
+// written back it would be a bare "--".
+bool IsValidSwitchName(const std::wstring& name) {
+  if (name.empty()) return false;
+  for (wchar_t c : name) {
+    bool valid = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') ||
+                 (c >= L'0' && c <= L'9') || c == L'_' || c == L'-';
+    if (!valid) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -55,6 +71,10 @@ CommandLine CommandLine::FromString(const std::wstring& text) {
     std::wstring name = arg.substr(prefix, equals == std::wstring::npos
                                                ? std::wstring::npos
                                                : equals - prefix);
+    if (!IsValidSwitchName(name)) {
+      LOG(WARNING) << "Dropped a switch with an invalid name: " << arg;
+      continue;
+    }
     std::wstring value =
         equals == std::wstring::npos ? std::wstring() : arg.substr(equals + 1);
     result.switches_[lite_util::AsciiToLower(lite_util::NarrowLowBytes(name))] =

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "installer/lite_util/logging/recording_log_sink_for_test.h"
+
 namespace lite_installer {
 namespace {
 
@@ -348,7 +350,7 @@ TEST(CommandLineRoundTripTest, GeneratedValuesSurviveSerialiseAndParse) {
   };
   static const char* const kNames[] = {
       "brand-name", "installerdata", "setup-cmd-line", "v",
-      "x_1",        "kvpin-state",   "distr-info-params", "a.b",
+      "x_1",        "kvpin-state",   "distr-info-params", "a-b_2",
   };
   Generator gen(0x5EED1234ABCDULL);
   size_t non_empty_values = 0;
@@ -438,10 +440,11 @@ TEST(CommandLineBadInputTest, UnbalancedQuotesAndOddArguments) {
   EXPECT_EQ(L"unterminated program --x", cl.GetProgram());
   EXPECT_TRUE(cl.GetSwitches().empty());
 
-  // Bare prefixes make a switch with an empty name; nothing breaks.
+  // Bare prefixes would make a switch with an empty name, written back as
+  // a bare "--" that ends the switches of the setup's command line: dropped.
   cl = CommandLine::FromString(L"p.exe -- - / --=v --y");
-  EXPECT_TRUE(cl.HasSwitch("y"));
-  EXPECT_EQ(L"v", cl.GetSwitchValueNative(""));
+  EXPECT_EQ((SwitchMap{{"y", L""}}), cl.GetSwitches());
+  EXPECT_EQ(L"p.exe --y", cl.GetCommandLineString());
 
   // A long run of arguments and a very long unquoted value.
   std::wstring text = L"p.exe";
@@ -456,7 +459,28 @@ TEST(CommandLineBadInputTest, UnbalancedQuotesAndOddArguments) {
   cl = CommandLine::FromString(L"p\xD800.exe --a=\xDC00 --\xD83D");
   EXPECT_EQ(L"p\xD800.exe", cl.GetProgram());
   EXPECT_EQ(L"\xDC00", cl.GetSwitchValueNative("a"));
-  EXPECT_EQ(2u, cl.GetSwitches().size());
+  EXPECT_EQ(1u, cl.GetSwitches().size());
+}
+
+TEST(CommandLineBadInputTest, SwitchNamesOutsideTheSafeSetAreDroppedAndLogged) {
+  std::vector<lite_util::LogRecord> records;
+  lite_util::SetLogSink(new lite_util::RecordingSink(&records));
+  // A quoted argument with a space would forge a second switch once its
+  // name is written back unquoted; U+0122 narrows to the quote character.
+  CommandLine cl = CommandLine::FromString(
+      L"p.exe \"--zz --source=evil\" --a\x0122" L"b=1 --q\\\"x=2 \"--t\tu\" "
+      L"--\x00e9t\x00e9 --semi;colon --Good_Name-2=ok --silent");
+  lite_util::SetLogSink(nullptr);
+  EXPECT_EQ((SwitchMap{{"good_name-2", L"ok"}, {"silent", L""}}),
+            cl.GetSwitches());
+  EXPECT_EQ(L"p.exe --good_name-2=ok --silent", cl.GetCommandLineString());
+  std::vector<std::string> logged =
+      lite_util::TextsLoggedBy(records, "FromString");
+  ASSERT_EQ(6u, logged.size());
+  EXPECT_EQ("Dropped a switch with an invalid name: --zz --source=evil",
+            logged[0]);
+  EXPECT_EQ("Dropped a switch with an invalid name: --a\xC4\xA2" "b=1",
+            logged[1]);
 }
 
 class CommandLineSplitterTest : public testing::Test {

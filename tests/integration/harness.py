@@ -261,7 +261,8 @@ class Running:
 
 
 class MutexHolder:
-    """mutex_holder.exe keeping a named mutex owned or only open."""
+    """mutex_holder.exe keeping a named mutex owned or only open, or
+    ("file") a file open with read-only sharing."""
 
     def __init__(self, mode, name=MUTEX_NAME):
         self.process = subprocess.Popen(
@@ -281,6 +282,7 @@ class MutexHolder:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+        self.process.stdout.close()
 
 
 def list_windows(pid):

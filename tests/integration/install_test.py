@@ -154,6 +154,53 @@ class SilentInstallTest(InstallTestCase):
         self.assertNotIn("master_preferences", os.listdir(self.temp_dir))
 
 
+class UnwritableFilesTest(InstallTestCase):
+    """A data file that cannot be written, and no temporary folder at all:
+    nothing stale is handed to the setup, nothing lands elsewhere."""
+
+    def test_stale_clids_file_that_cannot_be_replaced_is_not_passed_on(self):
+        stale = b"<vendor name=\"another partner\"/>"
+        path = os.path.join(self.temp_dir, "clids.xml")
+        with open(path, "wb") as f:
+            f.write(stale)
+        # Held open with read-only sharing: neither written nor deleted.
+        holder = harness.MutexHolder("file", self.temp("clids.xml"))
+        try:
+            result = self.install(setup_exit_code=7)
+        finally:
+            holder.close()
+        self.assertEqual(result.exit_code, 7)
+        switches = switches_of(self.setup_command_line())
+        self.assertNotIn("clids-file", switches)
+        # The other data files are passed on as usual.
+        self.assertEqual(switches.get("installerdata"),
+                         self.temp("master_preferences"))
+        self.assertIn(harness.read_browser_value("ClidsFile"), (None, ""))
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), stale)
+        self.assertIn("An older file that could not be replaced is left at " +
+                      self.temp("clids.xml") + ", its path is not passed on",
+                      self.log_texts())
+
+    def test_no_usable_temporary_folder_writes_nothing_anywhere(self):
+        work = os.path.join(self.temp_dir, "working-directory")
+        os.mkdir(work)
+        long_temp = "C:\\" + "t" * 300
+        result = harness.run_program(
+            harness.INSTALLER_SEAMS, ["--silent"], cwd=work, env={
+                "TEMP": long_temp, "TMP": long_temp,
+                "LITE_TEST_SETUP_RECORD":
+                    harness.to_windows_path(self.setup_record),
+                "LITE_INSTALLER_SEAM_DOWNLOAD_RETRY_DELAY_MS": "10"})
+        self.assertNotEqual(result.exit_code, 0)
+        self.assertIsNone(self.setup_command_line())
+        self.assertEqual(os.listdir(work), [])
+        self.assertEqual(sorted(os.listdir(self.temp_dir)),
+                         ["working-directory"])
+        # No package file was written: its registry value names none.
+        self.assertIn(harness.read_browser_value("BrandFile"), (None, ""))
+
+
 class ArchiveLockTest(InstallTestCase):
     """The distribution parameter setup_arc_permanent_lock keeps writers out
     of the archive from its download to the setup's launch."""

@@ -4,6 +4,8 @@ setup program, given a trusted list (TRUSTED.JSON), its signature
 signatures from a throw-away PKI, checked by verify_module_probe.exe with
 the installer's own code; and the extended hash-only check on Windows 8.1
 against Windows 10, with the test prefix switched to each."""
+import base64
+import json
 import os
 import shutil
 import subprocess
@@ -106,12 +108,13 @@ class TrustTestCase(unittest.TestCase):
             harness.bin_path("set_resources.exe"), harness.WINE,
             json_bytes, dat, signatures, env=harness.WINE_ENV)
 
-    def verify(self, path, *options):
+    def verify(self, path, *options, env=None):
         windows_path = harness.to_windows_path(path)
         completed = subprocess.run(
             [harness.WINE, harness.bin_path("verify_module_probe.exe")] +
             list(options) + [windows_path],
-            env=harness.WINE_ENV, stdout=subprocess.PIPE,
+            env=dict(harness.WINE_ENV, **(env or {})),
+            stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, timeout=120)
         verification = Verification(windows_path,
                                     completed.stdout.decode("utf-8",
@@ -190,6 +193,34 @@ class TrustedSignerTest(TrustTestCase):
         result = self.verify(self.setup_program(
             json_bytes, signatures=[self.signature_by("signer_a")]))
         self.assertTrue(result.accepted, result.lines)
+
+    def test_malformed_pub_key_accepts_no_certificate(self):
+        # The listed certificate and its own key: only the pin's spelling
+        # is wrong. Read as "no pin", each would accept any key.
+        good = trusted_list.public_key_hash(self.cert("signer_a"))
+        signer_id = trusted_list.certificate_id(self.cert("signer_a"),
+                                                self.cert("root"))
+        spellings = [good[:63], " " + good, "0x" + good,
+                     ":".join(good[i:i + 2] for i in range(0, 64, 2)),
+                     int(good[:15], 16), None]
+        for spelling in spellings:
+            with self.subTest(pub_key=spelling):
+                document = {"trusted_info": {"certificates": [{
+                    "id": base64.b64encode(signer_id).decode(),
+                    "pub_key": spelling}]}}
+                json_bytes = json.dumps(document).encode("utf-8")
+                # The release tool refuses to write or sign such a list.
+                with self.assertRaises(ValueError):
+                    trusted_list.check_list(json_bytes)
+                result = self.verify(self.setup_program(
+                    json_bytes, signatures=[self.signature_by("signer_a")]))
+                self.assertTrue(result.has(
+                    "ERROR", "VerifyModuleImpl",
+                    "Public key is not match. " + result.path), result.lines)
+                self.assert_refused_as_untrusted(result)
+        with self.assertRaises(ValueError):
+            trusted_list.make_list([(self.cert("signer_a"), self.cert("root"),
+                                     good[:63])])
 
     def test_sha1_certificate_is_accepted_after_the_last_signature(self):
         json_bytes = self.trusted_json(self.entry("signer_sha1"))
@@ -356,6 +387,20 @@ class WindowsVersionTest(TrustTestCase):
         result = self.verify(self.good)
         self.assertTrue(result.accepted)
         self.assertEqual(self.extended_lines(result), [])
+
+    def test_revoked_or_distrusted_signers_get_no_second_look(self):
+        # WinVerifyTrust's answer for the good file is replaced through the
+        # seam; the hash-only answer stays Wine's real one (which accepts).
+        set_windows_version("win81")
+        for status, second_look in (("800B010C", False),   # CERT_E_REVOKED
+                                    ("800B0111", False),   # explicit distrust
+                                    ("800B0109", True)):   # untrusted root
+            with self.subTest(status=status):
+                result = self.verify(self.good, env={
+                    "LITE_INSTALLER_SEAM_VERIFY_TRUST_STATUS": status})
+                self.assertEqual(bool(self.extended_lines(result)),
+                                 second_look, result.lines)
+                self.assertEqual(result.accepted, second_look, result.lines)
 
     def test_windows_10_does_not(self):
         set_windows_version("win10")

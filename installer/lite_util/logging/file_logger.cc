@@ -55,7 +55,9 @@ std::wstring GetLogFilePath() {
   if (length != 0 && length < MAX_PATH) dir.assign(temp, length);
   std::wstring name = L"lite_installer" +
                       WidenBytes(NarrowLowBytes(kInstallModeSuffix)) + L".log";
-  if (dir.empty()) return name;
+  // Without a usable temporary folder there is no log: a bare name would
+  // put it in whatever the working directory is.
+  if (dir.empty()) return std::wstring();
   if (dir.back() != L'\\' && dir.back() != L'/') dir += L'\\';
   return dir + name;
 }
@@ -140,6 +142,7 @@ void LogFileSink::RotateIfNeeded(HANDLE* file, uint64_t added_length,
 }
 
 void LogFileSink::Emit(const LogRecord& record) {
+  if (log_path_.empty()) return;
   ULARGE_INTEGER t;
   t.QuadPart = static_cast<uint64_t>(record.time_us) * 10;
   FILETIME ft;

@@ -13,6 +13,9 @@ namespace lite_util {
 
 constexpr uint32_t kMaxLogFileSize = 1048576;
 
+// "lite_installer.log" in the temporary folder; empty when there is no
+// usable temporary folder (GetTempPathW fails or needs more than MAX_PATH),
+// and a sink given an empty path writes nothing.
 std::wstring GetLogFilePath();
 
 // "dravenlisk log " + MD5 of the path's UTF-8 form in upper-case hex.

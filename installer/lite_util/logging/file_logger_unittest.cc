@@ -586,6 +586,40 @@ TEST(GetLogFilePathTest, LiteInstallerLogInTheTemporaryFolder) {
   EXPECT_EQ(dir + L"lite_installer.log", GetLogFilePath());
 }
 
+TEST(GetLogFilePathTest, NoTemporaryFolderNoLogAnywhere) {
+  // TEMP and TMP longer than MAX_PATH: GetTempPathW cannot answer.
+  wchar_t saved_temp[4096] = {};
+  wchar_t saved_tmp[4096] = {};
+  DWORD temp_length = ::GetEnvironmentVariableW(L"TEMP", saved_temp, 4096);
+  DWORD tmp_length = ::GetEnvironmentVariableW(L"TMP", saved_tmp, 4096);
+  const std::wstring long_dir = L"C:\\" + std::wstring(300, L'x');
+  ::SetEnvironmentVariableW(L"TEMP", long_dir.c_str());
+  ::SetEnvironmentVariableW(L"TMP", long_dir.c_str());
+  std::wstring path = GetLogFilePath();
+  ::SetEnvironmentVariableW(L"TEMP", temp_length ? saved_temp : nullptr);
+  ::SetEnvironmentVariableW(L"TMP", tmp_length ? saved_tmp : nullptr);
+  EXPECT_EQ(L"", path);
+
+  // A sink without a path writes nothing, not even into the working
+  // directory (here an empty folder of its own).
+  wchar_t cwd[MAX_PATH];
+  ASSERT_NE(0u, ::GetCurrentDirectoryW(MAX_PATH, cwd));
+  wchar_t temp[MAX_PATH];
+  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
+  const std::wstring folder = std::wstring(temp) + L"lite_no_log_test";
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  ASSERT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
+  {
+    LogFileSink sink(L"", kMaxLogFileSize);
+    LogRecord record;
+    record.text = "nowhere";
+    sink.Emit(record);
+  }
+  ::SetCurrentDirectoryW(cwd);
+  // RemoveDirectoryW refuses a folder that is not empty.
+  EXPECT_TRUE(::RemoveDirectoryW(folder.c_str()));
+}
+
 TEST(FileErrorFromWindowsErrorTest, Classification) {
   const std::map<int, std::vector<DWORD>> kTable = {
       {-4, {2, 3}},

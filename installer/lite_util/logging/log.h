@@ -40,6 +40,31 @@ void SetLogSink(LogSink* sink);
 // "<code>, <system text>" for a Windows error code (see log.cc).
 std::string DescribeWindowsError(DWORD error);
 
+// Whether a log statement writes an operand of type T as a decimal number.
+template <typename T>
+constexpr bool IsLoggedAsNumber() {
+  return (std::is_integral<T>::value && !std::is_same<T, char>::value &&
+          !std::is_same<T, bool>::value) ||
+         std::is_enum<T>::value;
+}
+
+template <typename T>
+constexpr bool IsLoggedAsText() {
+  return std::is_convertible<T, const char*>::value ||
+         std::is_convertible<T, const wchar_t*>::value ||
+         std::is_convertible<T, std::string>::value ||
+         std::is_convertible<T, std::wstring>::value;
+}
+
+template <typename T, bool = std::is_enum<T>::value>
+struct NumberType {
+  using type = T;
+};
+template <typename T>
+struct NumberType<T, true> {
+  using type = std::underlying_type_t<T>;
+};
+
 class LogStatement {
  public:
   LogStatement(LogSeverity severity, const char* function_name, int line);
@@ -52,17 +77,26 @@ class LogStatement {
   LogStatement& operator<<(const wchar_t* text);
   LogStatement& operator<<(const std::wstring& text);
   LogStatement& operator<<(char c);
-  template <typename T,
-            typename = std::enable_if_t<std::is_integral<T>::value &&
-                                        !std::is_same<T, char>::value &&
-                                        !std::is_same<T, bool>::value>>
+  // Integers and enumerations are written in decimal (an enumeration as its
+  // underlying value): a character is written only for a char operand.
+  template <typename T, typename = std::enable_if_t<IsLoggedAsNumber<T>()>>
   LogStatement& operator<<(T value) {
-    if (std::is_signed<T>::value)
-      AppendSigned(static_cast<long long>(value));
+    using Integer = typename NumberType<T>::type;
+    if (std::is_signed<Integer>::value)
+      AppendSigned(static_cast<long long>(static_cast<Integer>(value)));
     else
-      AppendUnsigned(static_cast<unsigned long long>(value));
+      AppendUnsigned(static_cast<unsigned long long>(static_cast<Integer>(value)));
     return *this;
   }
+  // Every other operand that is not text (bool, floating point, pointers,
+  // objects converting to char) would otherwise convert to char and be
+  // written as a raw byte: refused at compile time.
+  template <typename T,
+            typename = std::enable_if_t<!IsLoggedAsNumber<T>() &&
+                                        !std::is_same<T, char>::value &&
+                                        !IsLoggedAsText<T>()>,
+            typename = void>
+  LogStatement& operator<<(T value) = delete;
 
  protected:
   void Finish();
