@@ -130,8 +130,7 @@ int RunInstaller() {
 
   const CommandLine& command_line = CommandLine::ForCurrentProcess();
   if (command_line.HasSwitch("check-the-interface")) {
-    int code = ProbeAssociationInterface() ? kInterfaceAvailableExitCode
-                                           : kInterfaceUnavailableExitCode;
+    int code = InterfaceProbeExitCode();
     LOG_AS(INFO, kEntry) << "Handled non install cmd line option by win10 default "
                  "browser helper, ret code: "
               << code;
