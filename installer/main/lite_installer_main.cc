@@ -101,6 +101,9 @@ int RunInstallation(const CommandLine& command_line,
     installer.set_send_statistics(command_line.HasSwitch("send-statistics") ||
                                   brand.SendStatisticsByDefault());
     installer.set_install_kvpin(!command_line.HasSwitch("disablekvpin"));
+    // No window asks on this path, yet the setup needs the interface
+    // availability as much as after an interactive run.
+    installer.CheckInterfaceAvailability();
     installer.InstallSynchronously();
     return installer.setup_exit_code();
   }

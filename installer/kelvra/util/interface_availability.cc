@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "installer/lite_util/logging/log.h"
+#include "installer/lite_util/program_path.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/windows_release.h"
 #include "installer/main/command_line.h"
@@ -89,9 +90,10 @@ bool IsInterfaceAvailable(uint32_t* value) {
   uint32_t state = kInterfaceAvailableState;
   bool available = true;
   if (!(build > 17703 || (build == 17134 && ubr > 318))) {
-    available = RunInterfaceSafeCheck(
-        CommandLine::ForCurrentProcess().GetProgram(), kProbeTimeoutMs,
-        &state);
+    // The running image itself: the command line's program part is the
+    // caller's choice and may be relative or name another file.
+    available = RunInterfaceSafeCheck(lite_util::GetRunningProgramPath(),
+                                      kProbeTimeoutMs, &state);
   }
   *value = InterfaceAvailabilityValue(state, build, ubr);
   return available;
