@@ -21,6 +21,8 @@ namespace lite_util {
 //                                 provider's missing-library exception
 //   "archive-writer-between-reopens"  a writer opens the locked setup
 //                                 archive between its two re-opens
+//   "report-probe-apartment"      the interface probe writes the COM
+//                                 apartment it runs in to the debug output
 bool TestSeamEnabled(const char* name);
 
 // The value of the environment variable "LITE_INSTALLER_SEAM_" + |name|.

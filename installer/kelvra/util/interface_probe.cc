@@ -4,6 +4,7 @@
 
 #include "installer/kelvra/util/application_association_registration_internal.h"
 #include "installer/lite_util/scoped_handle.h"
+#include "installer/lite_util/string_util.h"
 #include "installer/lite_util/test_seams.h"
 #include "installer/lite_util/windows_release.h"
 
@@ -19,12 +20,6 @@ std::string HexResult(HRESULT hr) {
   char text[16];
   std::snprintf(text, sizeof(text), "0x%08lx",
                 static_cast<unsigned long>(hr));
-  return text;
-}
-
-std::string Narrow(const wchar_t* ascii) {
-  std::string text;
-  for (; *ascii; ++ascii) text += static_cast<char>(*ascii);
   return text;
 }
 
@@ -104,7 +99,7 @@ bool CheckProtocol(const wchar_t* protocol, const AssociationShell& shell) {
   if (FAILED(hr)) {
     shell.write_diagnostic(
         "SHAssocEnumHandlersForProtocolByApplication error, hr=" +
-        HexResult(hr) + " protocol=" + Narrow(protocol));
+        HexResult(hr) + " protocol=" + lite_util::WideToUtf8(protocol));
     return false;
   }
   return CheckHandlers(handlers.Get(), shell);
@@ -117,7 +112,7 @@ bool CheckExtension(const wchar_t* extension, const AssociationShell& shell) {
   if (SUCCEEDED(hr) && !handlers) hr = E_POINTER;
   if (FAILED(hr)) {
     shell.write_diagnostic("SHAssocEnumHandlers error, hr=" + HexResult(hr) +
-                           " extension=" + Narrow(extension));
+                           " extension=" + lite_util::WideToUtf8(extension));
     return false;
   }
   return CheckHandlers(handlers.Get(), shell);

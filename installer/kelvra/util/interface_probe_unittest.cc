@@ -12,6 +12,7 @@
 
 #include "installer/kelvra/util/application_association_registration_internal.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
+#include "installer/lite_util/string_util.h"
 #include "installer/lite_util/windows_release.h"
 
 namespace lite_installer {
@@ -29,15 +30,7 @@ const char* const kCandidateIds[] = {
 std::string GuidText(REFIID iid) {
   wchar_t text[40] = {};
   ::StringFromGUID2(iid, text, 40);
-  std::string narrow;
-  for (const wchar_t* p = text; *p; ++p) narrow += static_cast<char>(*p);
-  return narrow;
-}
-
-std::string Narrow(const wchar_t* text) {
-  std::string narrow;
-  for (; *text; ++text) narrow += static_cast<char>(*text);
-  return narrow;
+  return lite_util::WideToUtf8(text);
 }
 
 // One handler an enumeration yields.
@@ -213,14 +206,14 @@ HRESULT STDAPICALLTYPE FakeEnumProtocolHandlers(PCWSTR protocol, REFIID iid,
                                                 void** enumerator) {
   *enumerator = nullptr;
   g_shell->enumerator_iid = GuidText(iid);
-  return OpenEnumeration(Narrow(protocol), enumerator);
+  return OpenEnumeration(lite_util::WideToUtf8(protocol), enumerator);
 }
 
 HRESULT STDAPICALLTYPE FakeEnumExtensionHandlers(
     PCWSTR extension, ASSOC_FILTER filter, IEnumAssocHandlers** enumerator) {
   *enumerator = nullptr;
   g_shell->filters.push_back(filter);
-  return OpenEnumeration(Narrow(extension),
+  return OpenEnumeration(lite_util::WideToUtf8(extension),
                          reinterpret_cast<void**>(enumerator));
 }
 
