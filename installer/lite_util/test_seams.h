@@ -31,6 +31,8 @@ bool TestSeamEnabled(const char* name);
 //                      free space of the install drive
 //   "DOWNLOAD_RETRY_DELAY_MS"  the pause between setup-archive download
 //                      attempts, in milliseconds
+//   "INTERFACE_PROBE_TIMEOUT_MS"  how long the interface check waits for
+//                      its probing copy (3000 ms otherwise)
 bool TestSeamValue(const char* name, std::string* value);
 
 }  // namespace lite_util
