@@ -8,6 +8,7 @@
 #include <windows.h>
 
 // Not part of windows.h under WIN32_LEAN_AND_MEAN.
+#include <objbase.h>
 #include <wincrypt.h>
 
 #include <utility>
@@ -192,6 +193,16 @@ struct CryptMsgTraits {
   static void CloseHandle(Handle h) { ::CryptMsgClose(h); }
 };
 
+// Memory the callee allocated with CoTaskMemAlloc (strings handed out by
+// COM methods).
+template <typename T>
+struct CoTaskMemoryTraits {
+  using Handle = T*;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::CoTaskMemFree(h); }
+};
+
 using ScopedHandle = GenericScopedHandle<HandleTraits>;
 using ScopedFileHandle = ScopedHandle;
 using ScopedEventHandle = ScopedHandle;
@@ -215,6 +226,7 @@ using ScopedCryptHash = GenericScopedHandle<CryptHashTraits>;
 using ScopedCryptKey = GenericScopedHandle<CryptKeyTraits>;
 using ScopedCertStore = GenericScopedHandle<CertStoreTraits>;
 using ScopedCryptMsg = GenericScopedHandle<CryptMsgTraits>;
+using ScopedCoTaskMemString = GenericScopedHandle<CoTaskMemoryTraits<wchar_t>>;
 
 // Releases a mutex this thread owns when it goes out of scope.
 class ScopedMutexRelease {
@@ -255,6 +267,24 @@ class ScopedComPtr {
 
  private:
   T* p_ = nullptr;
+};
+
+// COM on the calling thread for the life of the object, in the apartment
+// given to CoInitializeEx. Every successful initialisation (S_FALSE too) is
+// balanced by CoUninitialize; a failed one is not.
+class ScopedComInitializer {
+ public:
+  explicit ScopedComInitializer(DWORD apartment)
+      : result_(::CoInitializeEx(nullptr, apartment)) {}
+  ScopedComInitializer(const ScopedComInitializer&) = delete;
+  ScopedComInitializer& operator=(const ScopedComInitializer&) = delete;
+  ~ScopedComInitializer() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_;
 };
 
 }  // namespace lite_util

@@ -21,6 +21,8 @@ namespace lite_util {
 //                                 provider's missing-library exception
 //   "archive-writer-between-reopens"  a writer opens the locked setup
 //                                 archive between its two re-opens
+//   "report-probe-apartment"      the interface probe writes the COM
+//                                 apartment it runs in to the debug output
 bool TestSeamEnabled(const char* name);
 
 // The value of the environment variable "LITE_INSTALLER_SEAM_" + |name|.
@@ -31,6 +33,8 @@ bool TestSeamEnabled(const char* name);
 //                      attempts, in milliseconds
 //   "VERIFY_TRUST_STATUS"  hexadecimal status that replaces WinVerifyTrust's
 //                      full (not hash-only) answer in the trust verification
+//   "INTERFACE_PROBE_TIMEOUT_MS"  how long the interface check waits for
+//                      its probing copy (3000 ms otherwise)
 bool TestSeamValue(const char* name, std::string* value);
 
 }  // namespace lite_util

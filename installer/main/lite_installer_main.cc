@@ -101,6 +101,9 @@ int RunInstallation(const CommandLine& command_line,
     installer.set_send_statistics(command_line.HasSwitch("send-statistics") ||
                                   brand.SendStatisticsByDefault());
     installer.set_install_kvpin(!command_line.HasSwitch("disablekvpin"));
+    // No window asks on this path, yet the setup needs the interface
+    // availability as much as after an interactive run.
+    installer.CheckInterfaceAvailability();
     installer.InstallSynchronously();
     return installer.setup_exit_code();
   }
@@ -130,8 +133,7 @@ int RunInstaller() {
 
   const CommandLine& command_line = CommandLine::ForCurrentProcess();
   if (command_line.HasSwitch("check-the-interface")) {
-    int code = ProbeAssociationInterface() ? kInterfaceAvailableExitCode
-                                           : kInterfaceUnavailableExitCode;
+    int code = InterfaceProbeExitCode();
     LOG_AS(INFO, kEntry) << "Handled non install cmd line option by win10 default "
                  "browser helper, ret code: "
               << code;

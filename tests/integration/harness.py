@@ -101,6 +101,13 @@ class Result:
         self.exit_code = exit_code
         self.pid = pid
         self.output = output
+        # (process id, text) of each debug-output line, when the launcher
+        # was asked to monitor them.
+        self.debug_output = []
+        for line in output.replace("\r", "").splitlines():
+            if line.startswith("debug_output="):
+                pid_text, _, text = line[len("debug_output="):].partition(" ")
+                self.debug_output.append((int(pid_text), text))
 
 
 def parse_launcher_output(text):
@@ -116,8 +123,13 @@ def parse_launcher_output(text):
     return pid, exit_code
 
 
-def launcher_command(program, args, temp_dir=None, env=None, cwd=None):
+def launcher_command(program, args, temp_dir=None, env=None, cwd=None,
+                     debug_output=False, argv0=None):
     command = [WINE, bin_path("exit_code_launcher.exe")]
+    if debug_output:
+        command.append("--debug-output")
+    if argv0 is not None:
+        command += ["--argv0", argv0]
     if temp_dir is not None:
         win_temp = to_windows_path(temp_dir)
         command += ["--env", "TEMP=" + win_temp, "--env", "TMP=" + win_temp]
@@ -179,14 +191,18 @@ def read_launcher_output(process, timeout, already=b""):
 
 
 def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
-                timeout=90):
-    """Runs a Windows program to its end; returns its full exit code.
+                timeout=90, debug_output=False, argv0=None):
+    """Runs a Windows program to its end; returns its full exit code and,
+    with |debug_output|, what it and the programs it started wrote to the
+    debug output. |argv0| replaces the program part of its command line.
 
     A program still running after |timeout| seconds is ended (so that it
     holds no single-instance mutex over later tests) and the test fails
     with the end of its log, which tells where it stood."""
     process = subprocess.Popen(
-        launcher_command(program, args, temp_dir, env, cwd), env=WINE_ENV,
+        launcher_command(program, args, temp_dir, env, cwd, debug_output,
+                         argv0),
+        env=WINE_ENV,
         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
         stdin=subprocess.DEVNULL, start_new_session=True)
     try:

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "installer/lite_util/logging/log.h"
+#include "installer/lite_util/program_path.h"
+#include "installer/lite_util/test_seams.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/windows_release.h"
 #include "installer/main/command_line.h"
@@ -16,6 +19,16 @@ constexpr uint32_t kProbeTimeoutMs = 3000;
 constexpr char kSafeCheck[] = "IsInternalInterfaceAvailableSafeCheck";
 constexpr char kFailed[] =
     "Failed to check Win10 internal interface availability";
+
+// The probing copy's time limit; test builds can lengthen it for programs
+// that start slowly under CPU emulation.
+uint32_t ProbeTimeoutMs() {
+  std::string text;
+  if (!lite_util::TestSeamValue("INTERFACE_PROBE_TIMEOUT_MS", &text) ||
+      text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+    return kProbeTimeoutMs;
+  return static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 10));
+}
 
 }  // namespace
 
@@ -89,9 +102,10 @@ bool IsInterfaceAvailable(uint32_t* value) {
   uint32_t state = kInterfaceAvailableState;
   bool available = true;
   if (!(build > 17703 || (build == 17134 && ubr > 318))) {
-    available = RunInterfaceSafeCheck(
-        CommandLine::ForCurrentProcess().GetProgram(), kProbeTimeoutMs,
-        &state);
+    // The running image itself: the command line's program part is the
+    // caller's choice and may be relative or name another file.
+    available = RunInterfaceSafeCheck(lite_util::GetRunningProgramPath(),
+                                      ProbeTimeoutMs(), &state);
   }
   *value = InterfaceAvailabilityValue(state, build, ubr);
   return available;
