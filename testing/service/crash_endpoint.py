@@ -141,3 +141,21 @@ def winhttp_proxy_settings(proxy_address):
     value = struct.pack("<III", 0x18, 0, 2) + struct.pack("<I", len(text)) \
         + text + struct.pack("<I", 0)
     return value.hex()
+
+
+# Wine keeps HKLM\Software apart for 32- and 64-bit programs: the value is
+# written into both views.
+_VIEWS = ("/reg:32", "/reg:64")
+
+
+def winhttp_proxy_reg_commands(proxy_address):
+    """Arguments of the reg commands that make |proxy_address| WinHTTP's
+    default proxy for 32- and 64-bit programs of a prefix."""
+    return [["add", WINHTTP_SETTINGS_KEY, "/v", "WinHttpSettings", "/t",
+             "REG_BINARY", "/d", winhttp_proxy_settings(proxy_address), "/f",
+             view] for view in _VIEWS]
+
+
+def winhttp_proxy_clear_commands():
+    return [["delete", WINHTTP_SETTINGS_KEY, "/v", "WinHttpSettings", "/f",
+             view] for view in _VIEWS]
