@@ -30,8 +30,9 @@ bool IsBuiltInCrashAnnotation(const std::string& key);
 class CrashReporter {
  public:
   // How long a crashing thread waits for the dump, and then for the
-  // upload, before it lets the process end anyway.
-  static constexpr DWORD kDumpWaitMs = 60000;
+  // upload, before it lets the process end anyway. Wine's dbghelp takes
+  // 30-45 s for a small dump on a loaded machine.
+  static constexpr DWORD kDumpWaitMs = 120000;
   static constexpr DWORD kUploadWaitMs = 60000;
 
   CrashReporter();
