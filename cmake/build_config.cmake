@@ -17,6 +17,8 @@ set(KELVRA_ABT_API_HOST "abt.browser.kelvra.example")
 set(KELVRA_STATS_HOST "stats.browser.kelvra.example")
 # Storage service: the installation report that ends every installation.
 set(KELVRA_STORAGE_HOST "storage.kelvra.example")
+# Crash-report service: minidumps of crashed installers, POSTed to /submit.
+set(KELVRA_CRASH_HOST "crash-reports.kelvra.example")
 # The browser web site's country variants, for the download-page address.
 set(KELVRA_WEBSITE_HOST_BY "browser.kelvra.by.example")
 set(KELVRA_WEBSITE_HOST_INT "browser.kelvra.com.example")

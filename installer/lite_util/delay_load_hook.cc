@@ -19,6 +19,8 @@ constexpr char kMessageBoxCaption[] = "Kelvra Browser installer";
 // failure handler show a message box without loading user32 itself.
 std::atomic<bool> g_user32_requested{false};
 
+std::atomic<DelayLoadFailureReporter> g_failure_reporter{nullptr};
+
 bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
   if (!a || !b) return false;
   for (; *a && *b; ++a, ++b) {
@@ -212,7 +214,15 @@ void InstallDelayLoadFailureHook() {
   __pfnDliFailureHook2 = DelayLoadFailureHook;
 }
 
+void SetDelayLoadFailureReporter(DelayLoadFailureReporter reporter) {
+  g_failure_reporter = reporter;
+}
+
 void ReportDelayLoadFailureAndExit(const char* message, DWORD exit_code) {
+  DelayLoadFailureReporter reporter = g_failure_reporter;
+  if (reporter) reporter(exit_code);
+  // The report's minidump holds this frame's stack, and the message on it.
+  asm volatile("" : : "r"(message) : "memory");
   ::TerminateProcess(::GetCurrentProcess(), exit_code);
   // Terminating oneself does not return; should it fail, still end here.
   ::ExitProcess(exit_code);

@@ -31,9 +31,17 @@ constexpr size_t kDelayLoadMessageBufferSize = 128;
 // thing in wWinMain, before any delayed import is used.
 void InstallDelayLoadFailureHook();
 
-// Hands a delayed-load failure to the crash reporter and ends the process
-// with |exit_code|. Crash reporting does not exist yet, so for now nothing
-// is written: the process is terminated at once.
+// The crash reporter's entry for a failure that is not an exception: it
+// writes and uploads a report of the calling thread as if it had raised
+// |code| and returns when that is done (or its waits ran out).
+using DelayLoadFailureReporter = void (*)(DWORD code);
+
+// Registered by the crash reporter while it lives; null removes it.
+void SetDelayLoadFailureReporter(DelayLoadFailureReporter reporter);
+
+// Hands a delayed-load failure to the registered crash reporter (the
+// minidump holds the caller's stack with |message|) and ends the process
+// with |exit_code|. Without a reporter the process ends at once.
 [[noreturn]] void ReportDelayLoadFailureAndExit(const char* message,
                                                 DWORD exit_code);
 

@@ -132,6 +132,20 @@ struct FdiContextTraits {
   static inline DestroyFunction destroy_function = nullptr;
 };
 
+// A WinHTTP session, connection or request handle. Programs that load
+// winhttp.dll at run time record the WinHttpCloseHandle they resolved here;
+// no handle exists before that.
+struct WinHttpHandleTraits {
+  using Handle = void*;
+  using CloseFunction = BOOL(WINAPI*)(void*);
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) {
+    if (close_function) close_function(h);
+  }
+  static inline CloseFunction close_function = nullptr;
+};
+
 template <typename T>
 struct GdiObjectTraits {
   using Handle = T;
@@ -215,6 +229,7 @@ using ScopedModule = GenericScopedHandle<ModuleTraits>;
 using ScopedLocalMemory = GenericScopedHandle<LocalMemoryTraits>;
 using ScopedMappedView = GenericScopedHandle<MappedViewTraits>;
 using ScopedFdiContext = GenericScopedHandle<FdiContextTraits>;
+using ScopedWinHttpHandle = GenericScopedHandle<WinHttpHandleTraits>;
 using ScopedBitmap = GenericScopedHandle<GdiObjectTraits<HBITMAP>>;
 using ScopedFont = GenericScopedHandle<GdiObjectTraits<HFONT>>;
 using ScopedBrush = GenericScopedHandle<GdiObjectTraits<HBRUSH>>;

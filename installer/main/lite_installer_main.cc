@@ -9,6 +9,7 @@
 #include "installer/brand/brand_info.h"
 #include "installer/brand/distrib_info_params.h"
 #include "installer/crash/crash_reporter.h"
+#include "installer/crash/crash_seams.h"
 #include "installer/install/installer.h"
 #include "installer/kelvra/util/interface_probe.h"
 #include "installer/lite_util/delay_load_hook.h"
@@ -56,7 +57,7 @@ void SetCrashAnnotations(CrashReporter* crash_reporter,
                          const DistribInfoParams& distrib,
                          const BrandInfo& brand) {
   for (const auto& param : distrib.params())
-    crash_reporter->SetAnnotation(param.first, param.second);
+    crash_reporter->AddDistributionParameter(param.first, param.second);
   crash_reporter->SetAnnotation("brand_id", brand.brand_id());
   crash_reporter->SetAnnotation("brand_name", brand.brand_name());
   crash_reporter->SetAnnotation("default_language", brand.default_language());
@@ -82,6 +83,7 @@ int RunInstallation(const CommandLine& command_line,
   if (distrib.Find("lang", &language)) brand.set_default_language(language);
   brand.ApplyBrandDefaults();
   SetCrashAnnotations(crash_reporter, distrib, brand);
+  ProvokeTestCrashIfAsked();
 
   int message_id = 0;
   if (!IsCpuSupported(&message_id)) {

@@ -10,7 +10,9 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <memory>
 
+#include "installer/crash/crash_reporter.h"
 #include "installer/lite_util/delay_load_hook.h"
 #include "installer/lite_util/logging/file_logger.h"
 
@@ -25,6 +27,11 @@ extern "C" int NoSuchUser32ProcedureForLiteTest(void);
 int wmain(int argc, wchar_t** argv) {
   lite_util::InstallDelayLoadFailureHook();
   if (argc < 2) return 2;
+  std::unique_ptr<lite_installer::CrashReporter> crash_reporter;
+  for (int i = 2; i < argc; ++i) {
+    if (std::wcscmp(argv[i], L"with-crash-reporter") == 0)
+      crash_reporter.reset(new lite_installer::CrashReporter());
+  }
   lite_util::SetLogSink(new lite_util::LogFileSink(
       lite_util::GetLogFilePath(), lite_util::kMaxLogFileSize));
   for (int i = 2; i < argc; ++i) {
