@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Writes a screenshot gallery of the window toolkit (PNG files under
+# build/x86_64/gallery/): the control showcase's first screen, progress
+# screen and every control state, in both variants, at scale factors 1, 1.5
+# and 2, each cropped to the window and its shadow. Not a test: for people
+# to look at.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+arch=${ARCH:-x86_64}
+bash "$top/scripts/build.sh" >/dev/null
+# shellcheck source=wine_env.sh
+. "$top/scripts/wine_env.sh"
+require_wine32
+wine_prefix_create "$top/build/wine/gallery-prefix"
+wine_server_start
+xvfb_pid=
+trap 'wine_server_stop; [ -n "$xvfb_pid" ] && kill $xvfb_pid 2>/dev/null || true' EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  n=97
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  export DISPLAY=:$n
+  Xvfb "$DISPLAY" -screen 0 1920x1040x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  sleep 1
+fi
+out="$top/build/$arch/gallery"
+mkdir -p "$out"
+LITE_BUILD_DIR="$top/build/$arch" LITE_ARCH=$arch \
+  python3 - "$out" <<'PY'
+import os, subprocess, sys
+sys.path.insert(0, os.path.join(os.environ["LITE_BUILD_DIR"], "..", "..",
+                                "tests", "integration"))
+from showcase import Showcase
+out = sys.argv[1]
+for variant in ("origin", "facetune"):
+    for screen in ("first", "progress", "states"):
+        for factor in ("1", "1.5", "2"):
+            s = Showcase("--variant=" + variant, "--screen=" + screen,
+                         "--force-device-scale-factor=" + factor).wait_ready()
+            x, y, w, h = (int(v) for v in s.value("window"))
+            m = int(8 * float(factor))
+            path = os.path.join(out, "%s_%s_%s.png" % (variant, screen, factor))
+            full = path + ".full.png"
+            subprocess.run(["import", "-window", "root", full], check=True)
+            subprocess.run(["convert", full, "-crop",
+                            "%dx%d+%d+%d" % (w + 2 * m, h + 2 * m, x - m, y - m),
+                            "+repage", path], check=True)
+            os.remove(full)
+            s.close()
+            print(path)
+PY
