@@ -8,6 +8,14 @@
 #include "installer/lite_util/scoped_handle.h"
 
 namespace lite_installer {
+namespace {
+
+// IID_IAccessible. The import libraries carry the name as an import (a
+// jump thunk, not the 16 bytes), so the value is spelled out here.
+constexpr IID kIidAccessible = {
+    0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+}  // namespace
 
 // IAccessible over the control's standard object; role, name, description,
 // state and value are its own.
@@ -15,7 +23,7 @@ class AccessibleControlObject final : public IAccessible {
  public:
   explicit AccessibleControlObject(HWND control) {
     ::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
-                                 IID_IAccessible,
+                                 kIidAccessible,
                                  reinterpret_cast<void**>(inner_.Receive()));
   }
 
@@ -36,7 +44,7 @@ class AccessibleControlObject final : public IAccessible {
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IDispatch ||
-        iid == IID_IAccessible) {
+        iid == kIidAccessible) {
       *out = static_cast<IAccessible*>(this);
       AddRef();
       return S_OK;
@@ -233,7 +241,7 @@ LRESULT CALLBACK ControlAccessibility::SubclassProc(HWND window, UINT message,
       static_cast<LONG>(lparam) == static_cast<LONG>(OBJID_CLIENT)) {
     auto it = Objects().find(window);
     if (it != Objects().end() && it->second->HasOverrides()) {
-      return ::LresultFromObject(IID_IAccessible, wparam,
+      return ::LresultFromObject(kIidAccessible, wparam,
                                  static_cast<IAccessible*>(it->second));
     }
   }

@@ -2,6 +2,11 @@
 // shadow pieces, and the framework's handle map.
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include <oleacc.h>
+
+#include "installer/ui/control_accessibility.h"
 #include "installer/ui/custom_progress_bar.h"
 #include "installer/ui/dialog_window.h"
 #include "installer/ui/shadow_window.h"
@@ -103,6 +108,47 @@ TEST(DialogWindowTest, DetachRestoresThePreviousProcedure) {
   ASSERT_TRUE(object.Attach(window));
   EXPECT_EQ(SendMessageW(window, WM_USER + 1, 0, 0), 42);
   DestroyWindow(window);
+}
+
+TEST(ControlAccessibilityTest, ObjectAnswersUntilItsControlIsGone) {
+  CoInitialize(nullptr);
+  HWND control = CreateWindowExW(0, L"Button", L"Go", WS_POPUP, 0, 0, 20, 20,
+                                 nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(control, nullptr);
+  auto accessibility = std::make_unique<ControlAccessibility>(control);
+  accessibility->SetRole(kRoleProgressBar);
+  accessibility->SetName(L"Progress");
+  accessibility->SetValue(L"37%");
+  // What AccessibleObjectFromWindow does in the control's own process.
+  static const IID kIid = {0x618736e0, 0x3c3d, 0x11cf,
+                           {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+  LRESULT lresult = SendMessageW(control, WM_GETOBJECT, 0,
+                                 static_cast<LPARAM>(OBJID_CLIENT));
+  ASSERT_GT(lresult, 0);
+  IAccessible* object = nullptr;
+  ASSERT_EQ(ObjectFromLresult(lresult, kIid, 0,
+                              reinterpret_cast<void**>(&object)),
+            S_OK);
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  VARIANT role;
+  VariantInit(&role);
+  ASSERT_EQ(object->get_accRole(self, &role), S_OK);
+  EXPECT_EQ(role.lVal, kRoleProgressBar);
+  BSTR value = nullptr;
+  ASSERT_EQ(object->get_accValue(self, &value), S_OK);
+  EXPECT_STREQ(value, L"37%");
+  SysFreeString(value);
+  // The control goes; the client still holds the object.
+  DestroyWindow(control);
+  BSTR name = nullptr;
+  EXPECT_EQ(object->get_accName(self, &name), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(object->get_accRole(self, &role), CO_E_OBJNOTCONNECTED);
+  accessibility.reset();
+  EXPECT_EQ(object->get_accValue(self, &value), CO_E_OBJNOTCONNECTED);
+  object->Release();
+  CoUninitialize();
 }
 
 }  // namespace

@@ -15,6 +15,11 @@
 
 namespace {
 
+// IID_IAccessible, spelled out: the import library carries the name as a
+// function import.
+constexpr IID kIidAccessible = {
+    0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
 std::string Utf8(const wchar_t* text) {
   if (!text) return "";
   int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr,
@@ -33,7 +38,7 @@ HWND ParseWindow(const wchar_t* text) {
 IAccessible* ObjectOf(HWND window) {
   IAccessible* object = nullptr;
   HRESULT hr = AccessibleObjectFromWindow(
-      window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+      window, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
       reinterpret_cast<void**>(&object));
   if (FAILED(hr)) {
     std::printf("%llu error=0x%08lx\n",

@@ -498,6 +498,8 @@ class Showcase : public DialogWindow {
           r.left, r.top, r.right - r.left, r.bottom - r.top,
           IsWindowVisible(child) ? 1 : 0, Utf8(WindowText(child)).c_str());
     }
+    Say("dialog %llu", static_cast<unsigned long long>(
+                           reinterpret_cast<UINT_PTR>(hwnd())));
     Say("shadow %llu", static_cast<unsigned long long>(
                            reinterpret_cast<UINT_PTR>(shadow_.hwnd())));
     Say("ready");

@@ -18,6 +18,10 @@ HOT_YELLOW = (255, 217, 77)
 PRESSED_YELLOW = (230, 184, 0)
 CO_E_OBJNOTCONNECTED = 0x80040104
 RPC_E_DISCONNECTED = 0x80010108
+# What Wine's COM answers for an object whose stub was disconnected
+# (HRESULT of RPC_S_UNKNOWN_IF); Windows answers RPC_E_DISCONNECTED.
+WINE_DISCONNECTED = 0x800706B5
+DISCONNECTED = (CO_E_OBJNOTCONNECTED, RPC_E_DISCONNECTED, WINE_DISCONNECTED)
 
 
 def scale(value, factor):
@@ -274,6 +278,211 @@ class PixelTest(ToolkitTestCase):
             for factor in SCALES:
                 with self.subTest(variant=variant, factor=factor):
                     self.check_states(variant, factor).close()
+
+
+THEME_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager"
+DESKTOP_KEY = "HKCU\\Control Panel\\Desktop"
+
+
+def moves(s):
+    return [tuple(int(v) for v in l.split()[1:]) for l in s.lines
+            if l.startswith("moved ")]
+
+
+class InputTest(ToolkitTestCase):
+    """Real pointer events from the X server (xdotool)."""
+
+    # A point of the Origin first screen's surface with no control on it.
+    SURFACE = (300, 110)
+
+    def press_on_surface(self, s):
+        x, y, _, _ = s.window()
+        start = (x + self.SURFACE[0], y + self.SURFACE[1])
+        xdotool("mousemove", *start)
+        time.sleep(0.3)
+        xdotool("mousedown", 1)
+        time.sleep(0.3)
+        return start
+
+    def tearDown(self):
+        xdotool("mouseup", 1)
+
+    def test_drag_moves_the_window_by_the_mouse_offset(self):
+        s = self.start()
+        x, y, _, _ = s.window()
+        start = self.press_on_surface(s)
+        for step in (10, 25, 40):
+            xdotool("mousemove", start[0] + step + 10, start[1] + step)
+            time.sleep(0.3)
+        xdotool("mouseup", 1)
+        s.drain(1.0)
+        self.assertEqual(moves(s)[-1], (x + 50, y + 40))
+        geometry = subprocess.run(
+            ["xdotool", "search", "--name", "Kelvra showcase",
+             "getwindowgeometry"], stdout=subprocess.PIPE, timeout=30,
+            check=True).stdout.decode()
+        self.assertIn("Position: %d,%d" % (x + 50, y + 40), geometry)
+        # Released: the window no longer follows the pointer.
+        count = len(moves(s))
+        xdotool("mousemove", start[0] + 200, start[1] + 150)
+        s.drain(1.0)
+        self.assertEqual(len(moves(s)), count)
+
+    def test_release_outside_the_window_ends_the_drag(self):
+        s = self.start()
+        x, y, w, h = s.window()
+        start = self.press_on_surface(s)
+        # The pointer jumps past the window's right edge and is released
+        # there at once; the captured window still sees the release.
+        xdotool("mousemove", x + w + 150, start[1] + 30, "mouseup", 1)
+        s.drain(1.0)
+        count = len(moves(s))
+        xdotool("mousemove", x + 100, y + 300)
+        time.sleep(0.3)
+        xdotool("mousemove", x + 120, y + 320)
+        s.drain(1.0)
+        self.assertEqual(len(moves(s)), count)
+        final = s.window() if not moves(s) else moves(s)[-1]
+        self.assertLessEqual(final[0], x + w + 150)
+
+    def test_lost_capture_ends_the_drag(self):
+        s = self.start("--steal-capture-ms=400")
+        x, y, _, _ = s.window()
+        start = self.press_on_surface(s)
+        s.wait_for(lambda l: l.startswith("capture stolen"), timeout=20)
+        self.assertIn("capture stolen dragging=0", s.lines)
+        xdotool("mousemove", start[0] + 40, start[1] + 40)
+        time.sleep(0.3)
+        xdotool("mousemove", start[0] + 80, start[1] + 60)
+        s.drain(1.0)
+        self.assertEqual(moves(s), [])
+
+    def click_box_twice(self, s):
+        x, y, _, _ = s.window()
+        bx, by, _, _ = s.rect(109)
+        point = (x + bx + 4 + 8, y + by + 4 + 8)
+        results = []
+        for _ in range(2):
+            xdotool("mousemove", *point)
+            time.sleep(0.2)
+            xdotool("click", 1)
+            line = s.wait_for(lambda l: l.startswith("clicked 109") and
+                              l not in results, timeout=20)
+            results.append(line)
+        return results
+
+    def test_clicks_toggle_check_boxes_with_themes(self):
+        s = self.start()
+        self.assertEqual(s.value("themed"), ["1"])
+        self.assertEqual(self.click_box_twice(s),
+                         ["clicked 109 checked 0", "clicked 109 checked 1"])
+
+    def test_clicks_toggle_owner_drawn_check_boxes_without_themes(self):
+        harness.reg("add", THEME_KEY, "/v", "ThemeActive", "/t", "REG_SZ",
+                    "/d", "0", "/f")
+        self.addCleanup(harness.reg, "delete", THEME_KEY, "/v", "ThemeActive",
+                        "/f")
+        s = self.start()
+        self.assertEqual(s.value("themed"), ["0"])
+        self.assertEqual(self.click_box_twice(s),
+                         ["clicked 109 checked 0", "clicked 109 checked 1"])
+        # The owner-drawn box shows its own state: unchecked, then checked.
+        x, y, _, _ = s.window()
+        bx, by, _, _ = s.rect(109)
+        image = Screenshot(os.path.join(self.temp_dir, "owner_drawn.png"))
+        self.assertTrue(near(image.pixel(x + bx + 4 + 8, y + by + 4 + 13),
+                             YELLOW, 4))
+
+
+def accessible(*hwnds):
+    output = subprocess.run(
+        [harness.WINE, harness.bin_path("accessibility_probe.exe")] +
+        [str(h) for h in hwnds], env=harness.WINE_ENV, timeout=120,
+        stdout=subprocess.PIPE, check=True).stdout.decode("utf-8")
+    result = {}
+    for line in output.splitlines():
+        hwnd, rest = line.rstrip("\r").split(" ", 1)
+        fields = {}
+        for key in ("role", "name", "value"):
+            start = rest.index(key + "=") + len(key) + 1
+            ends = [rest.index(" %s=" % k) for k in ("name", "value")
+                    if " %s=" % k in rest and rest.index(" %s=" % k) >= start]
+            fields[key] = rest[start:min(ends) if ends else len(rest)]
+        result[int(hwnd)] = fields
+    return result
+
+
+class AccessibilityTest(ToolkitTestCase):
+    """Accessible objects read from a second process."""
+
+    def test_roles_and_names_of_the_first_screen(self):
+        s = self.start()
+        controls = s.controls()
+        install, close = controls[1][0][0], controls[213][0][0]
+        link = controls[223][0][0]
+        privacy = controls[218][0][0]
+        objects = accessible(install, close, link, privacy)
+        self.assertEqual(objects[install]["role"], "43")
+        self.assertEqual(objects[install]["name"], controls[1][0][6])
+        self.assertEqual(objects[close]["role"], "43")
+        self.assertTrue(objects[close]["name"])
+        self.assertEqual(objects[link]["role"], "30")
+        runs = sorted((c[2], c[1], c[6]) for i in (222, 223) for c in controls[i])
+        sentence = "".join(t for _, _, t in runs)
+        self.assertEqual(objects[link]["name"], sentence)
+        self.assertNotIn("(", objects[link]["name"])
+        self.assertEqual(objects[privacy]["role"], "30")
+        self.assertEqual(objects[privacy]["name"], controls[218][0][6])
+
+    def test_progress_value_and_a_reference_kept_after_destruction(self):
+        s = self.start("--screen=progress", "--progress=37")
+        bar = s.controls()[215][0][0]
+        objects = accessible(bar)
+        self.assertEqual(objects[bar]["role"], "48")
+        self.assertEqual(objects[bar]["value"], "37%")
+        held = subprocess.run(
+            [harness.WINE, harness.bin_path("accessibility_probe.exe"),
+             "--hold", str(bar), s.value("dialog")[0], "215"],
+            env=harness.WINE_ENV, timeout=120, stdout=subprocess.PIPE)
+        text = held.stdout.decode()
+        self.assertEqual(held.returncode, 0, text)
+        self.assertIn("role=48", text)
+        self.assertIn("gone=1", text)
+        after = text.split("after ")[1].split()
+        codes = {k: int(v, 16) for k, v in (f.split("=") for f in after)}
+        for code in codes.values():
+            self.assertIn(code, DISCONNECTED, text)
+        s.wait_for(lambda l: l == "destroyed 215")
+        self.assertIsNone(s.process.poll())
+
+
+class BadInputTest(ToolkitTestCase):
+
+    def test_bad_scale_factors_leave_it_to_the_screen(self):
+        harness.reg("add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD",
+                    "/d", "120", "/f")
+        self.addCleanup(harness.reg, "delete", DESKTOP_KEY, "/v", "LogPixels",
+                        "/f")
+        for bad in ("0", "-1", "1e9", "abc", "8.5", "nan"):
+            with self.subTest(bad=bad):
+                s = self.start("--force-device-scale-factor=" + bad)
+                self.assertEqual(s.value("scale"), ["1.2500"])
+                self.assertEqual(s.window()[2:], (910, 500))
+                s.close()
+        s = self.start("--force-device-scale-factor=8")
+        self.assertEqual(s.value("scale"), ["8.0000"])
+
+    def test_missing_and_damaged_pictures_are_empty(self):
+        for ident, message in ((9001, "Failed to load a bitmap"),
+                               (9999, "not found")):
+            with self.subTest(picture=ident):
+                s = Showcase("--picture=%d" % ident)
+                self.addCleanup(s.close)
+                self.assertEqual(s.value("picture"), [str(ident), "1", "0", "0"])
+                log = s.wait_for(lambda l: l.startswith("log ERROR"))
+                self.assertIn("Load: ", log)
+                self.assertIn(message, log)
+                self.assertEqual(s.process.wait(timeout=60), 0)
 
 
 if __name__ == "__main__":
