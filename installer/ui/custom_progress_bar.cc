@@ -26,6 +26,18 @@ CustomProgressBar::CustomProgressBar(HWND window, ResourceBitmap fill,
     : fill_(std::move(fill)),
       track_(std::move(track)),
       background_(std::move(background)) {
+  // The progress-bar class gives itself a static edge; the pictures fill
+  // the whole control, so the edge goes.
+  LONG_PTR ex_style = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
+  LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
+  ::SetWindowLongPtrW(window, GWL_EXSTYLE,
+                      ex_style & ~static_cast<LONG_PTR>(WS_EX_STATICEDGE |
+                                                        WS_EX_CLIENTEDGE));
+  ::SetWindowLongPtrW(window, GWL_STYLE,
+                      style & ~static_cast<LONG_PTR>(WS_BORDER));
+  ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE |
+                     SWP_FRAMECHANGED);
   Attach(window);
   accessibility_ = std::make_unique<ControlAccessibility>(window);
   accessibility_->SetRole(kRoleProgressBar);
