@@ -26,26 +26,4 @@ fi
 out="$top/build/$arch/gallery"
 mkdir -p "$out"
 LITE_BUILD_DIR="$top/build/$arch" LITE_ARCH=$arch \
-  python3 - "$out" <<'PY'
-import os, subprocess, sys
-sys.path.insert(0, os.path.join(os.environ["LITE_BUILD_DIR"], "..", "..",
-                                "tests", "integration"))
-from showcase import Showcase
-out = sys.argv[1]
-for variant in ("origin", "facetune"):
-    for screen in ("first", "progress", "states"):
-        for factor in ("1", "1.5", "2"):
-            s = Showcase("--variant=" + variant, "--screen=" + screen,
-                         "--force-device-scale-factor=" + factor).wait_ready()
-            x, y, w, h = (int(v) for v in s.value("window"))
-            m = int(8 * float(factor))
-            path = os.path.join(out, "%s_%s_%s.png" % (variant, screen, factor))
-            full = path + ".full.png"
-            subprocess.run(["import", "-window", "root", full], check=True)
-            subprocess.run(["convert", full, "-crop",
-                            "%dx%d+%d+%d" % (w + 2 * m, h + 2 * m, x - m, y - m),
-                            "+repage", path], check=True)
-            os.remove(full)
-            s.close()
-            print(path)
-PY
+  python3 "$top/scripts/toolkit_gallery.py" "$out"

@@ -225,7 +225,31 @@ class Showcase : public DialogWindow {
       shadow_.Create(hwnd(), pictures, Scale(8),
                      Scale(layout_->ShadowCornerOverlap()));
     }
+    StackControls();
     ReportLayout();
+  }
+
+  // The main window's tab and z-order: the Install button on top, then the
+  // chain 1, 213, 109, 112, 110, 218, 223, each after the one before; text
+  // areas below them, and no control painting over its siblings.
+  void StackControls() {
+    for (HWND child = GetWindow(hwnd(), GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      SetWindowLongPtrW(child, GWL_STYLE,
+                        GetWindowLongPtrW(child, GWL_STYLE) | WS_CLIPSIBLINGS);
+    }
+    HWND previous = HWND_TOP;
+    for (int id : {1, 213, 214, 109, 112, 110, 218, 223}) {
+      for (HWND child = GetWindow(hwnd(), GW_CHILD); child;) {
+        HWND next = GetWindow(child, GW_HWNDNEXT);
+        if (GetDlgCtrlID(child) == id) {
+          SetWindowPos(child, previous, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+          previous = child;
+        }
+        child = next;
+      }
+    }
   }
 
   ImageButtonParams ButtonParams(ResourceBitmap strip, HFONT font,
