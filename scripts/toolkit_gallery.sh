@@ -13,16 +13,8 @@ bash "$top/scripts/build.sh" >/dev/null
 require_wine32
 wine_prefix_create "$top/build/wine/gallery-prefix"
 wine_server_start
-xvfb_pid=
-trap 'wine_server_stop; [ -n "$xvfb_pid" ] && kill $xvfb_pid 2>/dev/null || true' EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  n=97
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  export DISPLAY=:$n
-  Xvfb "$DISPLAY" -screen 0 1920x1040x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  sleep 1
-fi
+xvfb_start_if_needed
+trap 'wine_server_stop; [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true' EXIT
 out="$top/build/$arch/gallery"
 mkdir -p "$out"
 LITE_BUILD_DIR="$top/build/$arch" LITE_ARCH=$arch \

@@ -6,7 +6,7 @@
 // usage: control_showcase.exe [--variant=origin|facetune]
 //          [--screen=first|progress|states] [--force-device-scale-factor=F]
 //          [--progress=N] [--license=TEXT] [--language=ID]
-//          [--steal-capture-ms=N] [--no-shadow]
+//          [--steal-capture-ms=N] [--no-shadow] [--bench [--plain]]
 // Prints (flushed) "pid", "scale", "themed", "window", "workarea",
 // "control ID HWND X Y W H" (in the parent's client area), "run", "box",
 // "picture" lines and "ready"; later "clicked", "moved", "capture" and
@@ -89,7 +89,22 @@ struct Options {
   LANGID language = 1033;
   int steal_capture_ms = 0;
   bool no_shadow = false;
+  // Benchmark: report the time to the first complete paint and the cost
+  // of a progress step, then end; "plain" lays out standard controls only.
+  bool bench = false;
+  bool plain = false;
 };
+
+LARGE_INTEGER g_started;
+
+double MicrosecondsSince(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return (now.QuadPart - start.QuadPart) * 1e6 / frequency.QuadPart;
+}
+
+constexpr UINT kBenchPainted = WM_APP + 3;
 
 class Showcase : public DialogWindow {
  public:
@@ -118,12 +133,22 @@ class Showcase : public DialogWindow {
                      LRESULT* result) override {
     switch (message) {
       case WM_INITDIALOG:
-        OnInitDialog();
+        if (options_.plain) {
+          OnInitPlain();
+        } else {
+          OnInitDialog();
+        }
+        if (options_.bench) PostMessageW(window, kBenchPainted, 0, 0);
+        return true;
+      case kBenchPainted:
+        OnBenchPainted(window);
         return true;
       case WM_ERASEBKGND:
+        if (options_.plain) return false;
         *result = 1;
         return true;
       case WM_PAINT:
+        if (options_.plain) return false;
         OnPaint(window);
         *result = 0;
         return true;
@@ -250,6 +275,70 @@ class Showcase : public DialogWindow {
         child = next;
       }
     }
+  }
+
+  // The same template with standard controls at the same places: the
+  // benchmark's yardstick.
+  void OnInitPlain() {
+    SIZE size = layout_->WindowSize();
+    SetWindowPos(hwnd(), nullptr, 0, 0, Scale(size.cx), Scale(size.cy),
+                 SWP_NOMOVE | SWP_NOZORDER);
+    CenterWindow(nullptr);
+    const int set = options_.facetune ? 3 : 7;
+    LANGID lang = options_.language;
+    SetItemText(107, style_->TaglineStringId(), lang);
+    SetItemText(1, 410, lang);
+    SetItemText(109, style_->DefaultBrowserStringId(), lang);
+    SetItemText(110, 418, lang);
+    SetItemText(112, 420, lang);
+    SetItemText(218, 422, lang);
+    auto place = [this](int id, const RECT& rect) {
+      RECT r = ScaleRect(rect);
+      SetWindowPos(Item(id), nullptr, r.left, r.top, r.right - r.left,
+                   r.bottom - r.top, SWP_NOZORDER | SWP_SHOWWINDOW);
+    };
+    POINT install = layout_->InstallButtonOrigin();
+    place(1, {install.x, install.y, install.x + 112, install.y + 32});
+    POINT close = layout_->CloseButtonOrigin();
+    place(213, {close.x, close.y, close.x + 12, close.y + 12});
+    place(107, layout_->TaglineRect(set));
+    place(109, layout_->DefaultBrowserCheckBoxRect(set));
+    place(110, layout_->StatisticsCheckBoxRect(set));
+    place(112, layout_->TaskbarCheckBoxRect(set));
+    place(218, {84, 340, 170, 354});
+    place(215, layout_->ProgressBarRect());
+    SendMessageW(Item(215), PBM_SETRANGE32, 0, 100);
+    std::vector<HWND> runs = CreateTextRuns(
+        hwnd(), LicenseText(), ScaleRect(layout_->LicenseAreaRect()),
+        text_font_.Get(), false, 222, 223);
+    for (HWND run : runs) {
+      // Standard controls: plain statics and buttons with the run's text.
+      LONG_PTR style = GetWindowLongPtrW(run, GWL_STYLE);
+      SetWindowLongPtrW(run, GWL_STYLE,
+                        (style & ~static_cast<LONG_PTR>(0x1F)) |
+                            (GetDlgCtrlID(run) == 223 ? BS_PUSHBUTTON
+                                                      : SS_LEFT));
+    }
+    Say("ready");
+  }
+
+  void OnBenchPainted(HWND window) {
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    double first_paint = MicrosecondsSince(g_started);
+    HWND bar = Item(215);
+    if (!options_.plain && !bars_.empty()) bar = bars_.front()->hwnd();
+    if (options_.plain) ShowWindow(bar, SW_SHOW);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    const int kSteps = 100;
+    for (int i = 1; i <= kSteps; ++i) {
+      SendMessageW(bar, PBM_SETPOS, i, 0);
+      UpdateWindow(bar);
+    }
+    double step = MicrosecondsSince(start) / kSteps;
+    Say("bench first_paint_us %.0f step_us %.1f", first_paint, step);
+    EndDialog(window, 1);
   }
 
   ImageButtonParams ButtonParams(ResourceBitmap strip, HFONT font,
@@ -671,6 +760,8 @@ int wmain() {
   options.steal_capture_ms =
       std::atoi(command_line.GetSwitchValueASCII("steal-capture-ms").c_str());
   options.no_shadow = command_line.HasSwitch("no-shadow");
+  options.bench = command_line.HasSwitch("bench");
+  options.plain = command_line.HasSwitch("plain");
   Say("pid %lu", GetCurrentProcessId());
   if (command_line.HasSwitch("picture")) {
     // Loads one picture resource and reports its size (tests of missing
@@ -682,6 +773,7 @@ int wmain() {
     return 0;
   }
   Showcase showcase(options);
+  QueryPerformanceCounter(&g_started);
   INT_PTR result = showcase.RunModal(nullptr);
   Say("result %d", static_cast<int>(result));
   return 0;

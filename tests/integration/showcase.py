@@ -21,7 +21,8 @@ class Showcase:
             stdin=subprocess.DEVNULL, start_new_session=True)
         self.lines = []
         self._queue = queue.Queue()
-        threading.Thread(target=self._read, daemon=True).start()
+        self._reader = threading.Thread(target=self._read, daemon=True)
+        self._reader.start()
 
     def _read(self):
         for raw in self.process.stdout:
@@ -108,6 +109,9 @@ class Showcase:
             except subprocess.TimeoutExpired:
                 os.killpg(self.process.pid, 9)
                 self.process.wait()
+        self._reader.join(timeout=10)
+        if not self._reader.is_alive() and not self.process.stdout.closed:
+            self.process.stdout.close()
 
 
 def xdotool(*args):
