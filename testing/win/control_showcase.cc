@@ -138,10 +138,17 @@ class Showcase : public DialogWindow {
         } else {
           OnInitDialog();
         }
-        if (options_.bench) PostMessageW(window, kBenchPainted, 0, 0);
+        // Handled after the dialog manager has shown the window.
+        PostMessageW(window, kBenchPainted, 0, 0);
         return true;
       case kBenchPainted:
-        OnBenchPainted(window);
+        if (options_.bench) {
+          OnBenchPainted(window);
+        } else {
+          RedrawWindow(window, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+          Say("painted");
+        }
         return true;
       case WM_ERASEBKGND:
         if (options_.plain) return false;

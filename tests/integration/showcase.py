@@ -49,9 +49,20 @@ class Showcase:
                              "\n".join(self.lines[-40:]))
 
     def wait_ready(self):
-        self.wait_for(lambda l: l == "ready")
-        # One more moment for the first paint of every control.
-        time.sleep(0.8)
+        # Every control has been painted once the window is shown.
+        self.wait_for(lambda l: l == "painted")
+        # And the X server shows it (Wine maps its windows asynchronously;
+        # a pointer event sent before that lands on the root window).
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            found = subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--name",
+                 "Kelvra showcase"], stdout=subprocess.PIPE,
+                stderr=subprocess.DEVNULL, timeout=30).stdout.strip()
+            if found:
+                break
+            time.sleep(0.2)
+        time.sleep(0.5)
         return self
 
     def drain(self, seconds=0.5):
