@@ -9,6 +9,8 @@ PACKAGES=(
   binutils-mingw-w64 libz-mingw-w64-dev
   wine wine64 curl
   xvfb xauth imagemagick
+  # Pictures rendered from their SVG sources; real pointer input in tests.
+  librsvg2-bin xdotool
   googletest dpkg-dev
   # scripts/fuzz_parsers.sh: native libFuzzer and sanitizer builds.
   clang libclang-rt-14-dev libjansson-dev

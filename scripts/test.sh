@@ -24,7 +24,9 @@ if [ -z "${DISPLAY:-}" ]; then
     n=$((n + 1))
   done
   export DISPLAY=:$n
-  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # 1920 x 1040: the installer window at scale 2 fits, and centring has a
+  # known work area.
+  Xvfb "$DISPLAY" -screen 0 1920x1040x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   trap 'wine_server_stop; kill $xvfb_pid 2>/dev/null || true' EXIT
   sleep 1

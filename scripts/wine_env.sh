@@ -88,3 +88,16 @@ wine_server_start() {
 wine_server_stop() {
   wineserver -k >/dev/null 2>&1 || true
 }
+
+# Starts Xvfb on the first free display (1920 x 1040) when there is no
+# display; sets DISPLAY and XVFB_PID (empty when one was there already).
+xvfb_start_if_needed() {
+  XVFB_PID=
+  [ -n "${DISPLAY:-}" ] && return 0
+  local n=97
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  export DISPLAY=:$n
+  Xvfb "$DISPLAY" -screen 0 1920x1040x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  sleep 1
+}

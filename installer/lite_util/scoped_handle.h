@@ -154,7 +154,21 @@ struct GdiObjectTraits {
   static void CloseHandle(Handle h) { ::DeleteObject(h); }
 };
 
-// Session, connection and request handles of WinINet.
+// A device context made by CreateCompatibleDC.
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::DeleteDC(h); }
+};
+
+struct GlobalMemoryTraits {
+  using Handle = HGLOBAL;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::GlobalFree(h); }
+};
+
 // A window this code created and destroys.
 struct WindowTraits {
   using Handle = HWND;
@@ -163,6 +177,7 @@ struct WindowTraits {
   static void CloseHandle(Handle h) { ::DestroyWindow(h); }
 };
 
+// Session, connection and request handles of WinINet.
 struct InternetHandleTraits {
   using Handle = HINTERNET;
   static Handle NullHandle() { return nullptr; }
@@ -235,6 +250,8 @@ using ScopedFont = GenericScopedHandle<GdiObjectTraits<HFONT>>;
 using ScopedBrush = GenericScopedHandle<GdiObjectTraits<HBRUSH>>;
 using ScopedRegion = GenericScopedHandle<GdiObjectTraits<HRGN>>;
 using ScopedWindow = GenericScopedHandle<WindowTraits>;
+using ScopedMemoryDC = GenericScopedHandle<MemoryDcTraits>;
+using ScopedGlobalMemory = GenericScopedHandle<GlobalMemoryTraits>;
 using ScopedInternetHandle = GenericScopedHandle<InternetHandleTraits>;
 using ScopedCryptProvider = GenericScopedHandle<CryptProviderTraits>;
 using ScopedCryptHash = GenericScopedHandle<CryptHashTraits>;
@@ -255,6 +272,61 @@ class ScopedMutexRelease {
 
  private:
   HANDLE mutex_;
+};
+
+// A window's (or the screen's, for a null window) device context from
+// GetDC, released with ReleaseDC.
+class ScopedGetDC {
+ public:
+  explicit ScopedGetDC(HWND window) : window_(window), dc_(::GetDC(window)) {}
+  ScopedGetDC(const ScopedGetDC&) = delete;
+  ScopedGetDC& operator=(const ScopedGetDC&) = delete;
+  ~ScopedGetDC() {
+    if (dc_) ::ReleaseDC(window_, dc_);
+  }
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// BeginPaint in the constructor, EndPaint in the destructor.
+class ScopedPaint {
+ public:
+  explicit ScopedPaint(HWND window) : window_(window) {
+    dc_ = ::BeginPaint(window, &paint_);
+  }
+  ScopedPaint(const ScopedPaint&) = delete;
+  ScopedPaint& operator=(const ScopedPaint&) = delete;
+  ~ScopedPaint() { ::EndPaint(window_, &paint_); }
+  HDC Get() const { return dc_; }
+  const PAINTSTRUCT& paint() const { return paint_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+  PAINTSTRUCT paint_;
+};
+
+// Selects a GDI object into a DC and selects the previous one back.
+class ScopedSelectObject {
+ public:
+  ScopedSelectObject(HDC dc, HGDIOBJ object)
+      : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr) {}
+  ScopedSelectObject(const ScopedSelectObject&) = delete;
+  ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+  ~ScopedSelectObject() { Restore(); }
+  // Selects the previous object back now (before the selected object is
+  // used elsewhere, as CopyImage requires).
+  void Restore() {
+    if (previous_ && previous_ != HGDI_ERROR) ::SelectObject(dc_, previous_);
+    previous_ = nullptr;
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
 };
 
 // Owner of one COM interface pointer.
