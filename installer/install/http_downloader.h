@@ -5,9 +5,11 @@
 // makes every later step return at once.
 //
 // A download into a sink that already holds data continues with a Range
-// request from bytes_written(): a 206 answer must continue exactly there,
-// a 200 answer (the server ignored the range) starts the sink again from
-// zero. A download is complete only when the status is right and, when the
+// request from bytes_written() and an If-Range with the validator of the
+// answer the stored bytes came from: a 206 answer must continue exactly
+// there and describe a file of the same complete length, a 200 answer (the
+// server ignored the range, or the file changed) starts the sink again
+// from zero. A download is complete only when the status is right and, when the
 // length is known, every byte of it arrived: WinINet reports a connection
 // that closed early as an ordinary end of data.
 #ifndef INSTALLER_INSTALL_HTTP_DOWNLOADER_H_
@@ -36,15 +38,18 @@ class HttpDownloader {
   HttpDownloader& operator=(const HttpDownloader&) = delete;
   virtual ~HttpDownloader();
 
-  // Downloads into a new temporary file and moves it over |target_path|
-  // once complete; the temporary file never outlives the call. |cancel_event|
+  // Downloads into |file| (open for writing; emptied first). |cancel_event|
   // (may be null) is tested after every chunk; a cancelled download fails.
-  virtual bool DownloadToFile(const std::wstring& url,
-                              const std::wstring& target_path,
-                              HANDLE cancel_event);
-  // The whole body in |bytes|, which is left alone on failure.
+  virtual bool DownloadToHandle(const std::wstring& url, HANDLE file,
+                                HANDLE cancel_event);
+  // The whole body in |bytes|, which is left alone on failure. A body
+  // beyond kMaxInMemoryDownloadBytes fails the download ("write_file-8").
   virtual bool DownloadToString(const std::wstring& url, HANDLE cancel_event,
                                 std::string* bytes);
+  // Sends a GET to |url| and reads only the status of its answer: true for
+  // 200. The body is never read; the connection is closed after the
+  // headers.
+  virtual bool RequestWithoutBody(const std::wstring& url);
 
   // Starts a download into |sink| (not owned; must outlive the download).
   // Clears the state of the previous download and closes its handles.
@@ -93,6 +98,10 @@ class HttpDownloader {
   // After the headers of an answer to a Range request arrived: accepts a
   // 206 that continues at the sink's size, restarts the sink on a 200.
   void CheckResumedAnswer(DownloadSink* sink, uint64_t offset);
+  // After the headers of a 200 answer: its length, and the sink's origin.
+  void TakeWholeFileAnswer(DownloadSink* sink);
+  // The answer's validator for a later If-Range (see DownloadSink).
+  std::string ReadValidator();
   bool QueryHeader(DWORD query, std::string* value);
   void SetError(const wchar_t* stage, DWORD error_code);
   // 200, or 206 for an accepted resume.
