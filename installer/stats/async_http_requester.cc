@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include "installer/install/deadline_call.h"
 #include "installer/install/download_exception.h"
 #include "installer/install/internet_timeouts.h"
 #include "installer/lite_util/logging/log.h"
@@ -105,6 +106,13 @@ void AsyncHttpRequester::Work() {
 }
 
 void AsyncHttpRequester::SendUrl(const std::wstring& url) {
+  // The time-outs apply to each read: a host that trickles its answer
+  // would hold the worker, and the installer's exit with it, for as long
+  // as it likes. The request gets its own thread and a deadline.
+  RunWithDeadline([url] { SendUrlNow(url); }, kStatRequestTimeoutMs);
+}
+
+void AsyncHttpRequester::SendUrlNow(const std::wstring& url) {
   lite_util::ScopedInternetHandle session(
       ::InternetOpenW(lite_util::Utf8ToWide(kStatUserAgent).c_str(),
                       INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
