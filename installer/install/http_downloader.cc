@@ -5,6 +5,7 @@
 #include <delayimp.h>
 
 #include <cstring>
+#include <new>
 #include <cwchar>
 #include <utility>
 
@@ -73,7 +74,7 @@ void CallInternetOpenUrl(void* context) {
 
 }  // namespace
 
-HttpDownloader::HttpDownloader() : buffer_(new char[kDownloadBufferSize]()) {}
+HttpDownloader::HttpDownloader() = default;
 
 HttpDownloader::~HttpDownloader() = default;
 
@@ -278,9 +279,28 @@ void HttpDownloader::CheckResumedAnswer(DownloadSink* sink,
 uint32_t HttpDownloader::ReadChunk() {
   if (!error_.empty() || !sink_ || !url_handle_.IsValid()) return 0;
   if (!IsSuccessStatus()) return 0;
+  // A fast link has much waiting and is read in large pieces (each read
+  // has a fixed cost); a slow one in small pieces, so that the stop check
+  // and the progress come often.
+  DWORD available = 0;
+  uint32_t piece = kMinReadPieceSize;
+  if (::InternetQueryDataAvailable(url_handle_.Get(), &available, 0, 0) &&
+      available > piece) {
+    piece = available < kMaxReadPieceSize ? available : kMaxReadPieceSize;
+  }
+  if (piece > buffer_size_) {
+    std::unique_ptr<char[]> larger(new (std::nothrow) char[piece]);
+    if (larger) {
+      buffer_ = std::move(larger);
+      buffer_size_ = piece;
+    } else if (!buffer_) {
+      SetError(L"internet_read-", ERROR_NOT_ENOUGH_MEMORY);
+      return 0;
+    }
+    if (piece > buffer_size_) piece = buffer_size_;
+  }
   DWORD read = 0;
-  if (!::InternetReadFile(url_handle_.Get(), buffer_.get(),
-                          kDownloadBufferSize, &read)) {
+  if (!::InternetReadFile(url_handle_.Get(), buffer_.get(), piece, &read)) {
     SetError(L"internet_read-", ::GetLastError());
     return 0;
   }

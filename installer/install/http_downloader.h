@@ -29,7 +29,11 @@ namespace lite_installer {
 class DownloadSink;
 
 constexpr char kDownloaderUserAgent[] = "Kelvra.Browser lite installer";
-constexpr uint32_t kDownloadBufferSize = 32768;
+// The pieces ReadChunk reads: what has arrived, but at least the minimum
+// (a read of less costs more than it brings) and at most the maximum (the
+// stop check and the progress come between two pieces).
+constexpr uint32_t kMinReadPieceSize = 32768;
+constexpr uint32_t kMaxReadPieceSize = 1024 * 1024;
 
 class HttpDownloader {
  public:
@@ -54,8 +58,9 @@ class HttpDownloader {
   // Starts a download into |sink| (not owned; must outlive the download).
   // Clears the state of the previous download and closes its handles.
   virtual bool OpenDownload(const std::wstring& url, DownloadSink* sink);
-  // Reads and stores the next chunk; returns its size, 0 at the end of the
-  // body, on a failure (see error()) and when the status is not a success.
+  // Reads and stores the next chunk, sized to what has arrived (see
+  // kMinReadPieceSize); returns its size, 0 at the end of the body, on a
+  // failure (see error()) and when the status is not a success.
   virtual uint32_t ReadChunk();
   // Whether the open download ended complete and with a success status.
   // |http_status| (may be null) receives the status, 0 when unknown.
@@ -109,7 +114,9 @@ class HttpDownloader {
 
   lite_util::ScopedInternetHandle internet_;
   lite_util::ScopedInternetHandle url_handle_;
+  // Grown on demand up to kMaxReadPieceSize.
   std::unique_ptr<char[]> buffer_;
+  uint32_t buffer_size_ = 0;
   int status_code_ = 0;
   bool resumed_ = false;
   DWORD timeout_ms_ = 0;

@@ -4,7 +4,8 @@
 // one "name=value" line each.
 // usage:
 //   download_probe.exe file URL TARGET
-//       DownloadToHandle into TARGET (created or emptied)
+//       DownloadToHandle into TARGET (created or emptied; deleted again
+//       when the download fails)
 //   download_probe.exe string URL OUTPUT [HEADER...]
 //       DownloadToString; the bytes go to OUTPUT, each HEADER named is
 //       printed as "header NAME=VALUE"
@@ -297,6 +298,11 @@ int wmain(int argc, wchar_t** argv) {
                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!target.IsValid()) return 2;
     bool ok = downloader.DownloadToHandle(url, target.Get(), nullptr);
+    // As the side downloads do: a failed result does not stay.
+    if (!ok) {
+      target.Close();
+      ::DeleteFileW(argv[3]);
+    }
     PrintState(downloader, ok);
     return ok ? 0 : 1;
   }
