@@ -240,41 +240,32 @@ void AsyncInstallTasks::QueueTasks(const BrandInfo* brand,
   const DownloaderFactory factory = factory_;
   std::vector<std::function<void()>>& tasks = queue_->tasks;
   std::shared_ptr<AsyncResultFile> result;
-  if (selection.variations) {
-    if (brand) {
-      variations_path_ = AddResult(&result);
-    } else {
-      variations_path_ = ReserveTempPath();
+  // A seed's path is held for its download; without a brand it is only
+  // a name.
+  auto queue_seed = [&](bool selected, const std::string& url,
+                        std::wstring* path) {
+    result.reset();
+    if (!selected) return;
+    if (!brand) {
+      *path = ReserveTempPath();
+      return;
     }
-    if (brand && result) {
-      std::wstring url = lite_util::Utf8ToWide(brand->GetVariationsUrl());
-      AsyncResultFile* file = result.get();
-      tasks.push_back([factory, url, file, cancel] {
-        RunTask(file, [&] {
-          lite_installer::DownloadAndSaveVariations(factory, url, file,
-                                                    cancel);
-        });
+    *path = AddResult(&result);
+    if (!result) return;
+    const std::wstring wide_url = lite_util::Utf8ToWide(url);
+    AsyncResultFile* file = result.get();
+    tasks.push_back([factory, wide_url, file, cancel] {
+      RunTask(file, [&] {
+        lite_installer::DownloadAndSaveVariations(factory, wide_url, file,
+                                                  cancel);
       });
-    }
-  }
-  result.reset();
-  if (selection.abt) {
-    if (brand) {
-      abt_path_ = AddResult(&result);
-    } else {
-      abt_path_ = ReserveTempPath();
-    }
-    if (brand && result) {
-      std::wstring url = lite_util::Utf8ToWide(brand->GetAbtUrl());
-      AsyncResultFile* file = result.get();
-      tasks.push_back([factory, url, file, cancel] {
-        RunTask(file, [&] {
-          lite_installer::DownloadAndSaveVariations(factory, url, file,
-                                                    cancel);
-        });
-      });
-    }
-  }
+    });
+  };
+  queue_seed(selection.variations,
+             brand ? brand->GetVariationsUrl() : std::string(),
+             &variations_path_);
+  queue_seed(selection.abt, brand ? brand->GetAbtUrl() : std::string(),
+             &abt_path_);
   result.reset();
   if (selection.server_config) {
     server_config_path_ = AddResult(&result);
