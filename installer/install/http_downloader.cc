@@ -30,6 +30,10 @@ constexpr DWORD kIncompleteBodyError = ERROR_INTERNET_CONNECTION_ABORTED;
 // at the size already stored (the code WinINet's own seek gives for an
 // HTTP download it cannot move in).
 constexpr DWORD kResumeRefusedError = ERROR_INTERNET_INVALID_OPERATION;
+// A piece read within this many milliseconds doubles the next one; one
+// that took at least kSlowPieceMs halves it (down to the minimum).
+constexpr DWORD kQuickPieceMs = 20;
+constexpr DWORD kSlowPieceMs = 100;
 
 // Printable text and tabs only: what may be sent back in a header.
 bool IsHeaderValueText(const std::string& value) {
@@ -125,6 +129,7 @@ bool HttpDownloader::OpenDownload(const std::wstring& url,
   sink_ = nullptr;
   status_code_ = 0;
   resumed_ = false;
+  next_piece_ = kMinReadPieceSize;
   url_handle_.Close();
   internet_.Close();
 
@@ -279,11 +284,14 @@ void HttpDownloader::CheckResumedAnswer(DownloadSink* sink,
 uint32_t HttpDownloader::ReadChunk() {
   if (!error_.empty() || !sink_ || !url_handle_.IsValid()) return 0;
   if (!IsSuccessStatus()) return 0;
-  // A fast link has much waiting and is read in large pieces (each read
-  // has a fixed cost); a slow one in small pieces, so that the stop check
-  // and the progress come often.
+  // A fast link is read in large pieces (each read has a fixed cost); a
+  // slow one in small pieces, so that the stop check and the progress come
+  // often. What has arrived is what WinINet reports waiting, or, where it
+  // reports only its own buffer (a TLS record at a time), what the last
+  // piece showed: one that filled quickly makes the next twice as large,
+  // one that took long halves it.
   DWORD available = 0;
-  uint32_t piece = kMinReadPieceSize;
+  uint32_t piece = next_piece_;
   if (::InternetQueryDataAvailable(url_handle_.Get(), &available, 0, 0) &&
       available > piece) {
     piece = available < kMaxReadPieceSize ? available : kMaxReadPieceSize;
@@ -300,9 +308,18 @@ uint32_t HttpDownloader::ReadChunk() {
     if (piece > buffer_size_) piece = buffer_size_;
   }
   DWORD read = 0;
+  const DWORD started = ::GetTickCount();
   if (!::InternetReadFile(url_handle_.Get(), buffer_.get(), piece, &read)) {
     SetError(L"internet_read-", ::GetLastError());
     return 0;
+  }
+  const DWORD took = ::GetTickCount() - started;
+  if (read == piece && took <= kQuickPieceMs) {
+    next_piece_ = piece >= kMaxReadPieceSize / 2 ? kMaxReadPieceSize
+                                                 : piece * 2;
+  } else if (took >= kSlowPieceMs) {
+    next_piece_ = piece / 2 > kMinReadPieceSize ? piece / 2
+                                                : kMinReadPieceSize;
   }
   if (read > 0 && !sink_->Write(buffer_.get(), read)) {
     SetError(L"write_file-", ::GetLastError());

@@ -117,6 +117,8 @@ class HttpDownloader {
   // Grown on demand up to kMaxReadPieceSize.
   std::unique_ptr<char[]> buffer_;
   uint32_t buffer_size_ = 0;
+  // The size of the next piece, from how quickly the last one filled.
+  uint32_t next_piece_ = kMinReadPieceSize;
   int status_code_ = 0;
   bool resumed_ = false;
   DWORD timeout_ms_ = 0;
