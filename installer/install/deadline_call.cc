@@ -19,6 +19,11 @@ DWORD WINAPI RunWork(void* context) {
 }  // namespace
 
 bool RunWithDeadline(std::function<void()> work, DWORD deadline_ms) {
+  return RunWithDeadlineAfter(std::move(work), nullptr, 0, deadline_ms);
+}
+
+bool RunWithDeadlineAfter(std::function<void()> work, HANDLE started,
+                          DWORD start_wait_ms, DWORD deadline_ms) {
   auto* owned = new std::function<void()>(std::move(work));
   lite_util::ScopedThreadHandle thread(
       ::CreateThread(nullptr, 0, &RunWork, owned, 0, nullptr));
@@ -26,6 +31,13 @@ bool RunWithDeadline(std::function<void()> work, DWORD deadline_ms) {
     PLOG(ERROR) << "Cannot start a thread for a network call";
     delete owned;
     return false;
+  }
+  if (started) {
+    HANDLE both[2] = {thread.Get(), started};
+    if (::WaitForMultipleObjects(2, both, FALSE, start_wait_ms) ==
+        WAIT_OBJECT_0) {
+      return true;
+    }
   }
   if (::WaitForSingleObject(thread.Get(), deadline_ms) == WAIT_OBJECT_0)
     return true;

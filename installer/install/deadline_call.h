@@ -19,6 +19,12 @@ namespace lite_installer {
 // outlive the caller.
 bool RunWithDeadline(std::function<void()> work, DWORD deadline_ms);
 
+// The same with the deadline counted from when |work| signals |started|
+// (a request sent), which is waited for at most |start_wait_ms|: what was
+// started in time keeps its order with later calls.
+bool RunWithDeadlineAfter(std::function<void()> work, HANDLE started,
+                          DWORD start_wait_ms, DWORD deadline_ms);
+
 }  // namespace lite_installer
 
 #endif  // INSTALLER_INSTALL_DEADLINE_CALL_H_

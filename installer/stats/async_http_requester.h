@@ -4,7 +4,7 @@
 // The thread starts with the first request. Destruction sets the stop flag
 // and waits for the thread: URLs still queued are dropped; a request in
 // progress completes first, or is left behind at its deadline
-// (kStatRequestTimeoutMs for the whole request, whatever the host sends).
+// (kStatRequestTimeoutMs after it was sent, whatever the host sends).
 // A class that overrides SendUrl must call Stop() in its own destructor, so
 // that the worker is gone before the override is.
 #ifndef INSTALLER_STATS_ASYNC_HTTP_REQUESTER_H_
@@ -24,6 +24,9 @@ constexpr char kStatUserAgent[] = "Kelvra.Browser installer";
 // Connect, send and receive time-outs of one statistics request, and the
 // deadline of the whole request.
 constexpr DWORD kStatRequestTimeoutMs = 2000;
+// How long a statistics request may take to be sent (connecting and the
+// TLS handshake) before its deadline starts anyway.
+constexpr DWORD kStatConnectDeadlineMs = 10000;
 
 class AsyncHttpRequester {
  public:
