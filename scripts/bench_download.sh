@@ -5,13 +5,18 @@
 #   - throughput of the installer's downloader (download_probe.exe running
 #     DownloadModule) against curl fetching the same file through the same
 #     proxy in the same run: median of RUNS runs and their ratio, for https
-#     unthrottled, https with the service limited to 50 MiB/s, and plain
-#     http unthrottled;
+#     unthrottled, https with the service limited to 100 MiB/s (a gigabit
+#     link) and to 50 MiB/s, and plain http unthrottled;
 #   - the peak private memory of the downloading process (Windows' peak
 #     commit charge, PeakPagefileUsage, as the probe reports it) and the
 #     high-water resident size of its Wine process (VmHWM from /proc);
 #   - the bytes the service served for a download whose first attempt is
-#     cut at 50 %, against the archive's size.
+#     cut at 50 %, against the archive's size;
+#   - the stop latency on a link trickling at 64 KiB/s: from the stop (a
+#     file the probe watches every 20 ms) to the end of the probe process,
+#     and the bytes stored after the stop.
+# The i686 build runs emulated (qemu-i386) where the kernel cannot execute
+# 32-bit programs: its figures then say nothing about the shipped build.
 # Runs for both architectures unless ARCHS says otherwise.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,6 +39,7 @@ for arch in $ARCHS; do
 import json, os, statistics, subprocess, sys, threading, time
 top, bin_dir, loader, arch, runs, work = sys.argv[1:7]
 runs = int(runs)
+emulated = os.environ.get("LITE_WINE_MODE", "").startswith("emulated")
 sys.path.insert(0, os.path.join(top, "testing", "service"))
 import wine_proxy
 from web_service import WebService
@@ -65,17 +71,39 @@ def vm_hwm(pid):
         pass
     return 0
 
-def probe(url, delay_ms=15000):
+def probe(url, delay_ms=15000, stop_after=None):
     settings = os.path.join(work, "settings.json")
     with open(settings, "w") as f:
         json.dump({"install": {"setup_url": url}}, f)
     target = os.path.join(work, "target.bin")
     run_env = dict(env, LITE_INSTALLER_SEAM_DOWNLOAD_RETRY_DELAY_MS=str(delay_ms),
                    TEMP=win(work), TMP=win(work))
+    stop_file = os.path.join(work, "stop")
+    if os.path.exists(stop_file):
+        os.remove(stop_file)
+    options = ["download-x32"]
+    if stop_after is not None:
+        options.append("stop-file=" + win(stop_file))
     process = subprocess.Popen(
         ["timeout", "600", loader, os.path.join(bin_dir, "download_probe.exe"),
-         "module", win(target), win(settings), "download-x32"],
+         "module", win(target), win(settings)] + options,
         env=run_env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    if stop_after is not None:
+        while not os.path.exists(target) or \
+                os.path.getsize(target) < stop_after:
+            time.sleep(0.01)
+        held = os.path.getsize(target)
+        open(stop_file, "w").close()
+        stopped = time.monotonic()
+        output = process.communicate()[0].decode("utf-8", "replace")
+        latency = time.monotonic() - stopped
+        written = [int(field.split("=")[1]) for line in output.splitlines()
+                   for field in line.split() if field.startswith(
+                       "bytes_written=")]
+        os.remove(stop_file)
+        if os.path.exists(target):
+            os.remove(target)
+        return latency, (written[0] if written else 0) - held
     peak = [0]
     def watch():
         # timeout's child is the Wine loader, which becomes the program.
@@ -117,7 +145,9 @@ def curl(url, proxy, ca):
 
 with WebService() as service:
     service.add_route(HOST, "/bench.arc", file=archive)
+    service.add_route(HOST, "/bench100.arc", file=archive, rate=100 * MIB)
     service.add_route(HOST, "/bench50.arc", file=archive, rate=50 * MIB)
+    service.add_route(HOST, "/trickle.arc", file=archive, rate=64 * 1024)
     service.add_route(HOST, "/cut.arc", file=archive, drop_after=SIZE // 2)
     prefix = wine_proxy.PrefixProxy(service, os.environ,
                                     os.path.join(bin_dir, "add_root_cert.exe"),
@@ -127,6 +157,7 @@ with WebService() as service:
         peaks_private, peaks_rss = [], []
         for name, url in (
                 ("https", "https://%s/bench.arc" % HOST),
+                ("https, 100 MiB/s", "https://%s/bench100.arc" % HOST),
                 ("https, 50 MiB/s", "https://%s/bench50.arc" % HOST),
                 ("http", "http://%s/bench.arc" % HOST)):
             mine, theirs = [], []
@@ -138,11 +169,22 @@ with WebService() as service:
                 theirs.append(SIZE / MIB / curl(url, service.proxy_address,
                                                 service.ca.cert_path))
             m, c = statistics.median(mine), statistics.median(theirs)
-            print("%-16s installer %7.1f   curl %7.1f   ratio %.2f"
-                  % (name, m, c, m / c))
+            print("%-17s installer %7.1f   curl %7.1f   ratio %.2f%s"
+                  % (name, m, c, m / c,
+                     "   (emulated)" if arch == "i686" and emulated else ""))
         print("peak private memory of the downloading process: %.1f MiB "
               "(PeakPagefileUsage), Wine process VmHWM %.1f MiB"
               % (max(peaks_private) / MIB, max(peaks_rss) / MIB))
+        latencies, after = [], []
+        for _ in range(runs):
+            latency, extra = probe("https://%s/trickle.arc" % HOST,
+                                   stop_after=256 * 1024)
+            latencies.append(latency)
+            after.append(extra)
+        print("stop at 64 KiB/s: %.2f s median from the stop to the end of "
+              "the process (worst %.2f s); stored after the stop: at most "
+              "%d bytes" % (statistics.median(latencies), max(latencies),
+                            max(after)))
         service.clear_requests()
         seconds, _, _ = probe("https://%s/cut.arc" % HOST, delay_ms=100)
         for _ in range(100):  # the last count lands as the answer ends

@@ -8,6 +8,7 @@
 
 #include "installer/brand/distrib_info_params.h"
 #include "installer/brand/user_locale.h"
+#include "installer/brand/web_page_urls.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/user_id.h"
 #include "installer/main/command_line.h"
@@ -49,11 +50,16 @@ std::string AppendBrandParameters(const std::string& url,
   };
   std::string result = url;
   for (const auto& parameter : parameters) {
-    if (parameter.second->empty()) continue;
+    // A value read from the profile or the brand may hold anything: it
+    // goes percent-encoded, and not at all with a control character.
+    if (parameter.second->empty() ||
+        HasControlCharacters(*parameter.second)) {
+      continue;
+    }
     result += result.find('?') == std::string::npos ? '?' : '&';
     result += parameter.first;
     result += '=';
-    result += *parameter.second;
+    result += EscapeUrlValue(*parameter.second);
   }
   return result;
 }

@@ -287,8 +287,14 @@ TEST(AppendBrandParametersTest, AddsNonEmptyParametersInOrder) {
   EXPECT_EQ(AppendBrandParameters("https://h/p", "", "", "", ""),
             "https://h/p");
   EXPECT_EQ(AppendBrandParameters("", "", "p", "u", ""), "?partner=p&uid=u");
-  // Values go in unescaped.
-  EXPECT_EQ(AppendBrandParameters("h", "a b&c", "", "", ""), "h?brand=a b&c");
+  // Values go in percent-encoded; a user id read from the profile with a
+  // control character is left out.
+  EXPECT_EQ(AppendBrandParameters("h", "a b&c", "", "", ""),
+            "h?brand=a%20b%26c");
+  EXPECT_EQ(AppendBrandParameters("h", "b", "", "u\r\nX-Injected: yes", "1"),
+            "h?brand=b&version=1");
+  EXPECT_EQ(AppendBrandParameters("h", "", "", "u&brand=evil", ""),
+            "h?uid=u%26brand%3Devil");
 }
 
 TEST_F(BrandInfoTest, ServiceUrlsCarryTheUserIdAndTheVersion) {

@@ -45,13 +45,40 @@ bool IsCarriedKey(const std::string& key) {
 
 }  // namespace
 
+std::string EscapeUrlValue(const std::string& value) {
+  static const char kHexDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(value.size());
+  for (char ch : value) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+        (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+        c == '~') {
+      out.push_back(ch);
+    } else {
+      out.push_back('%');
+      out.push_back(kHexDigits[c >> 4]);
+      out.push_back(kHexDigits[c & 0x0F]);
+    }
+  }
+  return out;
+}
+
+bool HasControlCharacters(const std::string& text) {
+  for (char ch : text) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7F) return true;
+  }
+  return false;
+}
+
 std::string BuildDownloadPageUrl(const std::string& brand_id,
                                  const DistribParamsMap& params) {
   std::string url =
       std::string("https://") + WebSiteHost(brand_id) + "/download" + "?";
   for (const auto& param : params) {
-    if (IsCarriedKey(param.first))
-      url += param.first + "=" + param.second + "&";
+    if (IsCarriedKey(param.first) && !HasControlCharacters(param.second))
+      url += param.first + "=" + EscapeUrlValue(param.second) + "&";
   }
   return url + "full=1" + "&code=" + "lite_install_failed";
 }
@@ -63,7 +90,9 @@ std::string GetDownloadPageUrl(const BrandInfo& brand,
 
 std::wstring BuildLicenseUrlWithLanguage(const std::string& license_url,
                                          const std::string& language) {
-  return lite_util::WidenBytes(license_url + "?lang=" + language);
+  if (HasControlCharacters(license_url)) return std::wstring();
+  if (HasControlCharacters(language)) return lite_util::WidenBytes(license_url);
+  return lite_util::WidenBytes(license_url + "?lang=" + EscapeUrlValue(language));
 }
 
 std::wstring GetLicenseUrlWithLanguage(const BrandInfo& brand) {

@@ -13,15 +13,24 @@ namespace lite_installer {
 class BrandInfo;
 class DistribInfoParams;
 
+// A value for a URL's query: every byte but the ASCII letters, digits and
+// - . _ ~ as "%" and two upper-case hexadecimal digits.
+std::string EscapeUrlValue(const std::string& value);
+// Whether |text| holds a control character (below 0x20, or 0x7F): such a
+// value is refused, not escaped, wherever a URL is built from it.
+bool HasControlCharacters(const std::string& text);
+
 // The browser web site's download page for the brand's country, carrying
-// the distribution parameters the page understands.
+// the distribution parameters the page understands (values percent-encoded;
+// a parameter with a control character is left out).
 std::string GetDownloadPageUrl(const BrandInfo& brand,
                                const DistribInfoParams& distrib);
 std::string BuildDownloadPageUrl(const std::string& brand_id,
                                  const DistribParamsMap& params);
 
-// The brand's licence URL + "?lang=" + the brand's language, widened byte
-// by byte.
+// The brand's licence URL + "?lang=" + the brand's language, percent-
+// encoded, widened byte by byte; without the language when it holds a
+// control character, and empty when the licence URL does.
 std::wstring GetLicenseUrlWithLanguage(const BrandInfo& brand);
 std::wstring BuildLicenseUrlWithLanguage(const std::string& license_url,
                                          const std::string& language);

@@ -15,8 +15,9 @@ namespace lite_installer {
 
 class ArchiveLockFile {
  public:
-  // Creates (or truncates) |path| for writing, sharing reading only.
-  explicit ArchiveLockFile(const std::wstring& path);
+  // Takes over |file|: |path| as created for writing, sharing reading
+  // only (see CreateUniqueTempFile).
+  ArchiveLockFile(const std::wstring& path, lite_util::ScopedFileHandle file);
   ArchiveLockFile(const ArchiveLockFile&) = delete;
   ArchiveLockFile& operator=(const ArchiveLockFile&) = delete;
 

@@ -30,11 +30,18 @@ class ArchiveLockFileTest : public testing::Test {
     return true;
   }
 
+  // The archive as the installer creates it for a locked download.
+  lite_util::ScopedFileHandle NewArchive() const {
+    return lite_util::ScopedFileHandle(::CreateFileW(
+        path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+
   std::wstring path_;
 };
 
 TEST_F(ArchiveLockFileTest, WritersStayOutFromTheDownloadToTheLaunch) {
-  ArchiveLockFile lock(path_);
+  ArchiveLockFile lock(path_, NewArchive());
   ASSERT_TRUE(lock.IsValid());
   DWORD written = 0;
   ASSERT_TRUE(::WriteFile(lock.handle(), "MZ", 2, &written, nullptr));
@@ -55,7 +62,7 @@ TEST_F(ArchiveLockFileTest, WritersStayOutFromTheDownloadToTheLaunch) {
 }
 
 TEST_F(ArchiveLockFileTest, AWriterThatHoldsTheFileMakesTheReopenFail) {
-  ArchiveLockFile lock(path_);
+  ArchiveLockFile lock(path_, NewArchive());
   ASSERT_TRUE(lock.IsValid());
   lock.Close();
   HANDLE writer = ::CreateFileW(path_.c_str(), GENERIC_WRITE,

@@ -36,9 +36,21 @@ struct AsyncTaskSelection {
 AsyncTaskSelection SelectAsyncTasks(const DistribInfoParams* distrib);
 
 // https://<browser API host>/configs/all_zip with brandID and partnerID
-// when they are not empty.
+// when they are not empty (percent-encoded; a value with a control
+// character is left out).
 std::wstring ServerConfigBundleUrl(const std::string& brand_id,
                                    const std::string& partner_id);
+// The brand's wallpaper address followed by the "pwexp" parameter's text,
+// percent-encoded; empty when either holds a control character.
+std::wstring WallpaperBundleUrl(const std::string& base_url,
+                                const std::string& parameter);
+
+// A result file a task downloads into: its path and, until the task keeps
+// the result, the handle that holds it (see async_install_tasks.cc).
+struct AsyncResultFile {
+  std::wstring path;
+  lite_util::ScopedFileHandle file;
+};
 
 // How long destruction waits for a cancelled task thread.
 constexpr DWORD kAsyncTasksCancelWaitMs = 5000;
@@ -73,9 +85,10 @@ class AsyncInstallTasks {
   const std::wstring& wallpaper_path() const { return wallpaper_path_; }
   bool has_thread() const { return thread_.IsValid(); }
 
-  // Downloads a seed from |url| and stores it with its headers at |path|.
+  // Downloads a seed from |url| and stores it with its headers in
+  // |result|, which it keeps on success.
   bool DownloadAndSaveVariations(const std::wstring& url,
-                                 const std::wstring& path,
+                                 AsyncResultFile* result,
                                  HANDLE cancel_event);
 
  private:
@@ -84,10 +97,13 @@ class AsyncInstallTasks {
   struct TaskQueue {
     lite_util::ScopedEventHandle cancel_event;
     std::vector<std::function<void()>> tasks;
+    std::vector<std::shared_ptr<AsyncResultFile>> results;
   };
 
   static DWORD WINAPI ThreadProc(void* queue);
   void QueueTasks(const BrandInfo* brand, const AsyncTaskSelection& selection);
+  // Creates a result file held by the queue; its path, empty on failure.
+  std::wstring AddResult(std::shared_ptr<AsyncResultFile>* result);
   void InitializeThread();
 
   std::wstring variations_path_;

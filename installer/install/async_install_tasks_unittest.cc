@@ -40,6 +40,14 @@ bool FileExists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool CanOpenForWriting(const std::wstring& path) {
+  lite_util::ScopedFileHandle file(::CreateFileW(
+      path.c_str(), GENERIC_WRITE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.IsValid();
+}
+
 void WriteFile(const std::wstring& path, const std::string& bytes) {
   lite_util::ScopedFileHandle file(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -85,12 +93,14 @@ class FakeDownloader : public HttpDownloader {
     headers_ = answer->headers;
     return true;
   }
-  bool DownloadToFile(const std::wstring& url, const std::wstring& target,
-                      HANDLE cancel_event) override {
+  bool DownloadToHandle(const std::wstring& url, HANDLE file,
+                        HANDLE cancel_event) override {
     const FakeNetwork::Answer* answer = Answer(url, cancel_event);
     if (!answer) return false;
-    WriteFile(target, answer->body);
-    return true;
+    DWORD written = 0;
+    return ::WriteFile(file, answer->body.data(),
+                       static_cast<DWORD>(answer->body.size()), &written,
+                       nullptr) != FALSE;
   }
   std::string GetResponseHeader(const std::string& name) override {
     auto it = headers_.find(name);
@@ -246,13 +256,23 @@ TEST_F(AsyncInstallTasksTest, WithoutParametersOnlyTheSeedsRun) {
 }
 
 TEST_F(AsyncInstallTasksTest, EveryTaskRunsInQueueOrder) {
+  net_.answers[variations_url_].hang = true;
   auto tasks = Start({{"webntp", "1"}, {"scup", "1"}, {"pwexp", "w7"}});
+  ASSERT_EQ(WAIT_OBJECT_0,
+            ::WaitForSingleObject(net_.stalled.Get(), 30000));
+  // Each downloaded result is created at once and held: nobody can put
+  // another file, or a link, in its place before its task writes it.
   for (const std::wstring* path :
-       {&tasks->variations_path(), &tasks->abt_path(), &tasks->webntp_path(),
+       {&tasks->variations_path(), &tasks->abt_path(),
         &tasks->server_config_path(), &tasks->wallpaper_path()}) {
     EXPECT_FALSE(path->empty());
-    EXPECT_FALSE(FileExists(*path));
+    EXPECT_TRUE(FileExists(*path));
+    EXPECT_FALSE(CanOpenForWriting(*path));
+    EXPECT_FALSE(::DeleteFileW(path->c_str()));
   }
+  EXPECT_FALSE(tasks->webntp_path().empty());
+  EXPECT_FALSE(FileExists(tasks->webntp_path()));
+  ::SetEvent(net_.release.Get());
   std::wstring webntp = tasks->webntp_path();
   WaitForRequests(4);
   EXPECT_EQ(
@@ -420,10 +440,14 @@ TEST_F(AsyncInstallTasksTest, DestructionKeepsOnlyWebNtpAndWallpapers) {
   const std::wstring wallpapers = tasks->wallpaper_path();
   // The browser's own web new-tab page file, as the setup would leave it.
   WriteFile(webntp, "ntp");
-  // The wallpapers are the last task: once their file exists every other
-  // result has been written.
-  for (int i = 0; i < 3000 && !FileExists(wallpapers); ++i) ::Sleep(10);
-  ASSERT_TRUE(FileExists(wallpapers));
+  // The wallpapers are the last task: once their file can be read every
+  // other result has been written.
+  for (int i = 0; i < 3000 &&
+                  lite_util::ReadFileForTest(wallpapers) != "wallpapers";
+       ++i) {
+    ::Sleep(10);
+  }
+  ASSERT_EQ("wallpapers", lite_util::ReadFileForTest(wallpapers));
   EXPECT_TRUE(FileExists(server_config));
   tasks.reset();
   EXPECT_FALSE(FileExists(variations));

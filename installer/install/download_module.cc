@@ -106,6 +106,7 @@ int DownloadModuleFromUrls(const DownloadModuleContext& context,
                      context.observer, context.clock, &result)) {
       ReportAttempt(context.events, true, url, i + 1, sink->bytes_written(),
                     result, architecture);
+      if (context.resumed) *context.resumed = sink->resumed();
       return kDownloadModuleSucceeded;
     }
     if (result.exception.code != 0) {

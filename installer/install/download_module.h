@@ -58,6 +58,9 @@ struct DownloadModuleContext {
   DownloadProgressObserver* observer = nullptr;  // may be null
   DownloadEventReporter* events = nullptr;       // may be null
   uint32_t retry_delay_ms = kDownloadRetryDelayMs;
+  // Receives whether the downloaded file was put together from more than
+  // one answer (a resume continued it). May be null.
+  bool* resumed = nullptr;
 };
 
 // The attempt loop over |urls| (complete URLs, in order) into |sink|;

@@ -1,5 +1,6 @@
 #include "installer/install/download_sink.h"
 
+#include <new>
 #include <utility>
 
 namespace lite_installer {
@@ -31,11 +32,21 @@ bool FileDownloadSink::Reset() {
   if (!::SetFilePointerEx(file_, start, nullptr, FILE_BEGIN)) return false;
   if (!::SetEndOfFile(file_)) return false;
   bytes_written_ = 0;
+  ClearOrigin();
   return true;
 }
 
 bool StringDownloadSink::Write(const void* bytes, uint32_t length) {
-  bytes_.append(static_cast<const char*>(bytes), length);
+  if (length > max_bytes_ - bytes_written_) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+  try {
+    bytes_.append(static_cast<const char*>(bytes), length);
+  } catch (const std::bad_alloc&) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
   bytes_written_ += length;
   return true;
 }
@@ -43,6 +54,7 @@ bool StringDownloadSink::Write(const void* bytes, uint32_t length) {
 bool StringDownloadSink::Reset() {
   bytes_.clear();
   bytes_written_ = 0;
+  ClearOrigin();
   return true;
 }
 

@@ -92,5 +92,33 @@ TEST(StringDownloadSinkTest, CollectsResetsAndHandsOver) {
   EXPECT_EQ("", sink.bytes());
 }
 
+TEST(StringDownloadSinkTest, ABodyBeyondTheCapIsRefusedCleanly) {
+  StringDownloadSink sink(10);
+  EXPECT_TRUE(sink.Write("0123456", 7));
+  ::SetLastError(0);
+  EXPECT_FALSE(sink.Write("789a", 4));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), ::GetLastError());
+  EXPECT_EQ("0123456", sink.bytes());
+  EXPECT_EQ(7u, sink.bytes_written());
+  EXPECT_TRUE(sink.Write("789", 3));
+  EXPECT_EQ(10u, sink.bytes_written());
+  // The default cap is the in-memory one.
+  EXPECT_EQ(kMaxInMemoryDownloadBytes, StringDownloadSink().max_bytes());
+}
+
+TEST(StringDownloadSinkTest, ResetForgetsTheOriginOfTheBytes) {
+  StringDownloadSink sink;
+  sink.SetOrigin("\"abc\"", 300);
+  sink.set_resumed();
+  ASSERT_TRUE(sink.Write("x", 1));
+  EXPECT_EQ("\"abc\"", sink.validator());
+  EXPECT_EQ(300u, sink.complete_length());
+  EXPECT_TRUE(sink.resumed());
+  ASSERT_TRUE(sink.Reset());
+  EXPECT_EQ("", sink.validator());
+  EXPECT_EQ(0u, sink.complete_length());
+  EXPECT_FALSE(sink.resumed());
+}
+
 }  // namespace
 }  // namespace lite_installer

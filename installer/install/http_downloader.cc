@@ -5,6 +5,7 @@
 #include <delayimp.h>
 
 #include <cstring>
+#include <new>
 #include <cwchar>
 #include <utility>
 
@@ -31,6 +32,19 @@ constexpr DWORD kIncompleteBodyError = ERROR_INTERNET_CONNECTION_ABORTED;
 // at the size already stored (the code WinINet's own seek gives for an
 // HTTP download it cannot move in).
 constexpr DWORD kResumeRefusedError = ERROR_INTERNET_INVALID_OPERATION;
+// A piece read within this many milliseconds doubles the next one; one
+// that took at least kSlowPieceMs halves it (down to the minimum).
+constexpr DWORD kQuickPieceMs = 20;
+constexpr DWORD kSlowPieceMs = 100;
+
+// Printable text and tabs only: what may be sent back in a header.
+bool IsHeaderValueText(const std::string& value) {
+  for (char c : value) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return false;
+  }
+  return true;
+}
 
 struct OpenUrlCall {
   HINTERNET internet;
@@ -66,7 +80,7 @@ void CallInternetOpenUrl(void* context) {
 
 }  // namespace
 
-HttpDownloader::HttpDownloader() : buffer_(new char[kDownloadBufferSize]()) {}
+HttpDownloader::HttpDownloader() = default;
 
 HttpDownloader::~HttpDownloader() = default;
 
@@ -117,6 +131,7 @@ bool HttpDownloader::OpenDownload(const std::wstring& url,
   sink_ = nullptr;
   status_code_ = 0;
   resumed_ = false;
+  next_piece_ = kMinReadPieceSize;
   url_handle_.Close();
   internet_.Close();
 
@@ -142,8 +157,13 @@ bool HttpDownloader::OpenDownload(const std::wstring& url,
   // A sink that already holds the start of the file asks for the rest.
   const uint64_t offset = sink->bytes_written();
   std::wstring headers = kAcceptHeader;
-  if (offset > 0)
+  if (offset > 0) {
     headers += L"\r\nRange: bytes=" + std::to_wstring(offset) + L"-";
+    // Only the rest of the same file: a server whose file changed answers
+    // with the whole new one.
+    if (!sink->validator().empty())
+      headers += L"\r\nIf-Range: " + lite_util::WidenBytes(sink->validator());
+  }
 
   OpenUrlCall call = {internet_.Get(), url.c_str(), headers.c_str(),
                       reinterpret_cast<DWORD_PTR>(this), nullptr,
@@ -174,18 +194,39 @@ bool HttpDownloader::OpenDownload(const std::wstring& url,
   if (offset > 0) {
     CheckResumedAnswer(sink, offset);
   } else if (status_code_ == HTTP_STATUS_OK) {
-    std::string length;
-    uint64_t value = 0;
-    if (QueryHeader(HTTP_QUERY_CONTENT_LENGTH, &length) &&
-        ParseContentLength(length, &value)) {
-      total_size_ = value;
-    }
+    TakeWholeFileAnswer(sink);
   }
 
   url_ = url;
   sink_ = sink;
   LOG(INFO) << "Connection established: " << url;
   return true;
+}
+
+void HttpDownloader::TakeWholeFileAnswer(DownloadSink* sink) {
+  std::string text;
+  uint64_t value = 0;
+  if (QueryHeader(HTTP_QUERY_CONTENT_LENGTH, &text) &&
+      ParseContentLength(text, &value)) {
+    total_size_ = value;
+  }
+  sink->SetOrigin(ReadValidator(), total_size_);
+}
+
+std::string HttpDownloader::ReadValidator() {
+  // If-Range takes a strong ETag or a date; a weak ETag ("W/...") cannot
+  // vouch for the bytes. A value with a control character would break the
+  // request it is sent in.
+  std::string value;
+  if (QueryHeader(HTTP_QUERY_ETAG, &value) && !value.empty() &&
+      value.compare(0, 2, "W/") != 0 && IsHeaderValueText(value)) {
+    return value;
+  }
+  if (QueryHeader(HTTP_QUERY_LAST_MODIFIED, &value) && !value.empty() &&
+      IsHeaderValueText(value)) {
+    return value;
+  }
+  return std::string();
 }
 
 void HttpDownloader::CheckResumedAnswer(DownloadSink* sink,
@@ -196,26 +237,40 @@ void HttpDownloader::CheckResumedAnswer(DownloadSink* sink,
     if (QueryHeader(HTTP_QUERY_CONTENT_RANGE, &text) &&
         ParseContentRange(text, &range) && range.first == offset &&
         range.last + 1 == range.complete_length) {
-      resumed_ = true;
-      total_size_ = range.complete_length;
-      LOG(INFO) << "Download resumed at byte " << offset << " of "
-                << total_size_;
-      return;
+      // The rest of another file than the one stored: a server that
+      // ignored If-Range, or one that sent none of the validators, shows
+      // the change in the length or in the ETag.
+      std::string etag;
+      const bool same_length = sink->complete_length() == 0 ||
+                               range.complete_length == sink->complete_length();
+      const bool same_etag =
+          sink->validator().empty() || sink->validator()[0] != '"' ||
+          !QueryHeader(HTTP_QUERY_ETAG, &etag) || etag == sink->validator();
+      if (same_length && same_etag) {
+        resumed_ = true;
+        total_size_ = range.complete_length;
+        sink->set_resumed();
+        LOG(INFO) << "Download resumed at byte " << offset << " of "
+                  << total_size_;
+        return;
+      }
+      LOG(WARNING) << "The file changed on the server: " << offset
+                   << " bytes of " << sink->complete_length()
+                   << " are stored, the answer holds \"" << text
+                   << "\" of a file with ETag \"" << etag << "\"";
+    } else {
+      LOG(WARNING) << "Cannot resume at byte " << offset
+                   << ", the answer holds \"" << text << "\"";
     }
-    LOG(WARNING) << "Cannot resume at byte " << offset
-                 << ", the answer holds \"" << text << "\"";
   } else if (status_code_ == HTTP_STATUS_OK) {
-    // The server sends the whole file: take it from its first byte.
+    // The server sends the whole file (it ignored the range, or the file
+    // changed since the stored bytes): take it from its first byte.
     if (!sink->Reset()) {
       SetError(L"write_file-", ::GetLastError());
       return;
     }
     LOG(INFO) << "The server ignored the range; downloading from the start";
-    uint64_t value = 0;
-    if (QueryHeader(HTTP_QUERY_CONTENT_LENGTH, &text) &&
-        ParseContentLength(text, &value)) {
-      total_size_ = value;
-    }
+    TakeWholeFileAnswer(sink);
     return;
   } else if (status_code_ == kStatusRangeNotSatisfiable) {
     LOG(WARNING) << "Cannot resume at byte " << offset
@@ -234,11 +289,42 @@ void HttpDownloader::CheckResumedAnswer(DownloadSink* sink,
 uint32_t HttpDownloader::ReadChunk() {
   if (!error_.empty() || !sink_ || !url_handle_.IsValid()) return 0;
   if (!IsSuccessStatus()) return 0;
+  // A fast link is read in large pieces (each read has a fixed cost); a
+  // slow one in small pieces, so that the stop check and the progress come
+  // often. What has arrived is what WinINet reports waiting, or, where it
+  // reports only its own buffer (a TLS record at a time), what the last
+  // piece showed: one that filled quickly makes the next twice as large,
+  // one that took long halves it.
+  DWORD available = 0;
+  uint32_t piece = next_piece_;
+  if (::InternetQueryDataAvailable(url_handle_.Get(), &available, 0, 0) &&
+      available > piece) {
+    piece = available < kMaxReadPieceSize ? available : kMaxReadPieceSize;
+  }
+  if (piece > buffer_size_) {
+    std::unique_ptr<char[]> larger(new (std::nothrow) char[piece]);
+    if (larger) {
+      buffer_ = std::move(larger);
+      buffer_size_ = piece;
+    } else if (!buffer_) {
+      SetError(L"internet_read-", ERROR_NOT_ENOUGH_MEMORY);
+      return 0;
+    }
+    if (piece > buffer_size_) piece = buffer_size_;
+  }
   DWORD read = 0;
-  if (!::InternetReadFile(url_handle_.Get(), buffer_.get(),
-                          kDownloadBufferSize, &read)) {
+  const DWORD started = ::GetTickCount();
+  if (!::InternetReadFile(url_handle_.Get(), buffer_.get(), piece, &read)) {
     SetError(L"internet_read-", ::GetLastError());
     return 0;
+  }
+  const DWORD took = ::GetTickCount() - started;
+  if (read == piece && took <= kQuickPieceMs) {
+    next_piece_ = piece >= kMaxReadPieceSize / 2 ? kMaxReadPieceSize
+                                                 : piece * 2;
+  } else if (took >= kSlowPieceMs) {
+    next_piece_ = piece / 2 > kMinReadPieceSize ? piece / 2
+                                                : kMinReadPieceSize;
   }
   if (read > 0 && !sink_->Write(buffer_.get(), read)) {
     SetError(L"write_file-", ::GetLastError());
@@ -321,36 +407,25 @@ bool HttpDownloader::DownloadToSink(const std::wstring& url,
   return FinalizeDownload(nullptr);
 }
 
-bool HttpDownloader::DownloadToFile(const std::wstring& url,
-                                    const std::wstring& target_path,
-                                    HANDLE cancel_event) {
-  wchar_t temp_dir[MAX_PATH + 1] = {};
-  wchar_t temp_path[MAX_PATH + 1] = {};
-  DWORD length = ::GetTempPathW(MAX_PATH + 1, temp_dir);
-  if (length == 0 || length > MAX_PATH ||
-      !::GetTempFileNameW(temp_dir, L"lit", 0, temp_path)) {
-    PLOG(ERROR) << "Cannot make a temporary file for " << url;
-    return false;
-  }
-  bool ok = false;
-  {
-    lite_util::ScopedFileHandle file(
-        ::CreateFileW(temp_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-      PLOG(ERROR) << "Cannot open " << temp_path;
-    } else {
-      FileDownloadSink sink(file.Get());
-      ok = DownloadToSink(url, cancel_event, &sink);
-      sink_ = nullptr;
-    }
-  }
-  if (ok && !::MoveFileExW(temp_path, target_path.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-    PLOG(ERROR) << "Cannot move the download to " << target_path;
+bool HttpDownloader::DownloadToHandle(const std::wstring& url, HANDLE file,
+                                      HANDLE cancel_event) {
+  FileDownloadSink sink(file);
+  bool ok = sink.Reset() && DownloadToSink(url, cancel_event, &sink);
+  sink_ = nullptr;
+  return ok;
+}
+
+bool HttpDownloader::RequestWithoutBody(const std::wstring& url) {
+  // A sink that takes nothing: the body is never read.
+  StringDownloadSink sink(0);
+  bool ok = OpenDownload(url, &sink);
+  if (ok && !IsSuccessStatus()) {
+    error_ = L"final_query_info-" + std::to_wstring(status_code_) + L"-0";
     ok = false;
   }
-  ::DeleteFileW(temp_path);
+  sink_ = nullptr;
+  url_handle_.Close();
+  internet_.Close();
   return ok;
 }
 

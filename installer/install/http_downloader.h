@@ -5,9 +5,11 @@
 // makes every later step return at once.
 //
 // A download into a sink that already holds data continues with a Range
-// request from bytes_written(): a 206 answer must continue exactly there,
-// a 200 answer (the server ignored the range) starts the sink again from
-// zero. A download is complete only when the status is right and, when the
+// request from bytes_written() and an If-Range with the validator of the
+// answer the stored bytes came from: a 206 answer must continue exactly
+// there and describe a file of the same complete length, a 200 answer (the
+// server ignored the range, or the file changed) starts the sink again
+// from zero. A download is complete only when the status is right and, when the
 // length is known, every byte of it arrived: WinINet reports a connection
 // that closed early as an ordinary end of data.
 #ifndef INSTALLER_INSTALL_HTTP_DOWNLOADER_H_
@@ -27,7 +29,11 @@ namespace lite_installer {
 class DownloadSink;
 
 constexpr char kDownloaderUserAgent[] = "Kelvra.Browser lite installer";
-constexpr uint32_t kDownloadBufferSize = 32768;
+// The pieces ReadChunk reads: what has arrived, but at least the minimum
+// (a read of less costs more than it brings) and at most the maximum (the
+// stop check and the progress come between two pieces).
+constexpr uint32_t kMinReadPieceSize = 32768;
+constexpr uint32_t kMaxReadPieceSize = 1024 * 1024;
 
 class HttpDownloader {
  public:
@@ -36,21 +42,25 @@ class HttpDownloader {
   HttpDownloader& operator=(const HttpDownloader&) = delete;
   virtual ~HttpDownloader();
 
-  // Downloads into a new temporary file and moves it over |target_path|
-  // once complete; the temporary file never outlives the call. |cancel_event|
+  // Downloads into |file| (open for writing; emptied first). |cancel_event|
   // (may be null) is tested after every chunk; a cancelled download fails.
-  virtual bool DownloadToFile(const std::wstring& url,
-                              const std::wstring& target_path,
-                              HANDLE cancel_event);
-  // The whole body in |bytes|, which is left alone on failure.
+  virtual bool DownloadToHandle(const std::wstring& url, HANDLE file,
+                                HANDLE cancel_event);
+  // The whole body in |bytes|, which is left alone on failure. A body
+  // beyond kMaxInMemoryDownloadBytes fails the download ("write_file-8").
   virtual bool DownloadToString(const std::wstring& url, HANDLE cancel_event,
                                 std::string* bytes);
+  // Sends a GET to |url| and reads only the status of its answer: true for
+  // 200. The body is never read; the connection is closed after the
+  // headers.
+  virtual bool RequestWithoutBody(const std::wstring& url);
 
   // Starts a download into |sink| (not owned; must outlive the download).
   // Clears the state of the previous download and closes its handles.
   virtual bool OpenDownload(const std::wstring& url, DownloadSink* sink);
-  // Reads and stores the next chunk; returns its size, 0 at the end of the
-  // body, on a failure (see error()) and when the status is not a success.
+  // Reads and stores the next chunk, sized to what has arrived (see
+  // kMinReadPieceSize); returns its size, 0 at the end of the body, on a
+  // failure (see error()) and when the status is not a success.
   virtual uint32_t ReadChunk();
   // Whether the open download ended complete and with a success status.
   // |http_status| (may be null) receives the status, 0 when unknown.
@@ -93,6 +103,10 @@ class HttpDownloader {
   // After the headers of an answer to a Range request arrived: accepts a
   // 206 that continues at the sink's size, restarts the sink on a 200.
   void CheckResumedAnswer(DownloadSink* sink, uint64_t offset);
+  // After the headers of a 200 answer: its length, and the sink's origin.
+  void TakeWholeFileAnswer(DownloadSink* sink);
+  // The answer's validator for a later If-Range (see DownloadSink).
+  std::string ReadValidator();
   bool QueryHeader(DWORD query, std::string* value);
   void SetError(const wchar_t* stage, DWORD error_code);
   // 200, or 206 for an accepted resume.
@@ -100,7 +114,11 @@ class HttpDownloader {
 
   lite_util::ScopedInternetHandle internet_;
   lite_util::ScopedInternetHandle url_handle_;
+  // Grown on demand up to kMaxReadPieceSize.
   std::unique_ptr<char[]> buffer_;
+  uint32_t buffer_size_ = 0;
+  // The size of the next piece, from how quickly the last one filled.
+  uint32_t next_piece_ = kMinReadPieceSize;
   int status_code_ = 0;
   bool resumed_ = false;
   DWORD timeout_ms_ = 0;

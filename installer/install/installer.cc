@@ -2,12 +2,15 @@
 
 #include <objbase.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "installer/brand/brand_info.h"
 #include "installer/brand/distrib_info_params.h"
 #include "installer/install/archive_lock_file.h"
 #include "installer/install/async_install_tasks.h"
+#include "installer/install/deadline_call.h"
 #include "installer/install/delayed_params.h"
 #include "installer/install/delegate_progress_observer.h"
 #include "installer/install/download_clock.h"
@@ -21,6 +24,7 @@
 #include "installer/install/module_verifier.h"
 #include "installer/install/setup_command_line.h"
 #include "installer/install/setup_process.h"
+#include "installer/install/temp_file.h"
 #include "installer/kelvra/util/interface_availability.h"
 #include "installer/lite_util/file_version.h"
 #include "installer/lite_util/logging/log.h"
@@ -257,13 +261,29 @@ void Installer::ReportInstallationFinished(bool success) {
 
 bool Installer::Download(const std::wstring& url, std::string* body,
                          std::wstring* error) {
-  HttpDownloader downloader;
   // The report is the last thing an installation does: a storage host that
-  // accepts and never answers must not keep the installer from ending.
-  downloader.set_timeout_ms(kInstallationReportTimeoutMs);
-  bool ok = downloader.DownloadToString(url, nullptr, body);
-  if (!ok) *error = downloader.error();
-  return ok;
+  // accepts and never answers, or trickles its answer, must not keep the
+  // installer from ending. Only the status counts; the body is not read.
+  struct Outcome {
+    bool ok = false;
+    std::wstring error;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  bool ended = RunWithDeadline(
+      [url, outcome] {
+        HttpDownloader downloader;
+        downloader.set_timeout_ms(kInstallationReportTimeoutMs);
+        outcome->ok = downloader.RequestWithoutBody(url);
+        outcome->error = downloader.error();
+      },
+      kInstallationReportTimeoutMs);
+  body->clear();
+  if (!ended) {
+    *error = L"deadline-" + std::to_wstring(kInstallationReportTimeoutMs);
+    return false;
+  }
+  if (!outcome->ok) *error = outcome->error;
+  return outcome->ok;
 }
 
 void Installer::StoreInstallValuesInRegistry() const {
@@ -309,41 +329,58 @@ void Installer::WaitForBrowserWindow() {
 
 int Installer::InstallBrowser() {
   LOG(INFO) << "Install Browser.";
-  archive_path_ = GetModulePath();
-  if (archive_path_.empty()) return kInstallFailed;
   std::string lock_text;
   bool lock_mode = distrib_ &&
                    distrib_->Find("setup_arc_permanent_lock", &lock_text) &&
                    !lock_text.empty();
+  archive_share_ = lock_mode ? FILE_SHARE_READ : 0;
+  archive_path_ = GetModulePath();
+  if (archive_path_.empty()) return kInstallFailed;
   LOG(INFO) << "Executable path: " << archive_path_;
-  ::DeleteFileW(archive_path_.c_str());
   // Whatever way this ends, the archive goes: first the lock that keeps
   // others out (it would keep the deletion out too), then the file.
   struct ArchiveRemover {
     Installer* installer;
     ~ArchiveRemover() {
+      installer->archive_file_.Close();
       installer->archive_lock_.reset();
       ::DeleteFileW(installer->archive_path_.c_str());
     }
   } remove_archive{this};
 
   int64_t t0 = SystemTimeMicros();
-  int result = GetModule(archive_path_, lock_mode);
-  if (result != kInstallSucceeded) return result;
-
-  int64_t t1 = SystemTimeMicros();
-  HANDLE events[2] = {stop_event_.Get(), install_after_download_event_.Get()};
-  if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) !=
-      WAIT_OBJECT_0 + 1) {
-    LOG(ERROR) << "Installation after download event isn't in signal state "
-                  "or installation was stopped early.";
-    return kInstallFailed;
-  }
-  int64_t t2 = SystemTimeMicros();
-
+  int64_t t1 = 0;
+  int64_t t2 = 0;
   lite_util::ScopedFileHandle lock;
-  if (!LockArchive(archive_path_, lock_mode, &lock)) return kInstallFailed;
-  if (!VerifyModule(archive_path_)) {
+  for (int pass = 0;; ++pass) {
+    int result = GetModule(archive_path_, lock_mode);
+    if (result != kInstallSucceeded) return result;
+
+    t1 = SystemTimeMicros();
+    HANDLE events[2] = {stop_event_.Get(),
+                        install_after_download_event_.Get()};
+    if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) !=
+        WAIT_OBJECT_0 + 1) {
+      LOG(ERROR) << "Installation after download event isn't in signal "
+                    "state or installation was stopped early.";
+      return kInstallFailed;
+    }
+    t2 = SystemTimeMicros();
+
+    if (!LockArchive(archive_path_, lock_mode, &lock)) return kInstallFailed;
+    if (VerifyModule(archive_path_)) break;
+    // An archive put together from two answers may hold the start of one
+    // file and the end of another: one fresh download from the start.
+    if (pass == 0 && archive_resumed_) {
+      LOG(WARNING) << "The resumed archive failed verification; "
+                      "downloading it again from the start";
+      lock.Close();
+      archive_lock_.reset();
+      ::DeleteFileW(archive_path_.c_str());
+      archive_path_ = GetModulePath();
+      if (archive_path_.empty()) return kInstallFailed;
+      continue;
+    }
     LOG(ERROR) << "Module verification failed: " << archive_path_;
     setup_exit_code_ = kArchiveNotVerified;
     statistics_->VerificationError();
@@ -356,7 +393,7 @@ int Installer::InstallBrowser() {
 
   SetupRunOutcome outcome;
   outcome.elevated_copy = elevated_process_ != nullptr;
-  result = RunSetup(archive_path_, &outcome.started);
+  int result = RunSetup(archive_path_, &outcome.started);
   outcome.exit_code = setup_exit_code_;
   lock.Close();
   archive_lock_.reset();
@@ -499,9 +536,13 @@ bool Installer::RunModule(const std::wstring& archive_path) {
 uint32_t Installer::GetRetryDelayMs() const { return kDownloadRetryDelayMs; }
 
 std::wstring Installer::GetModulePath() {
-  wchar_t path[MAX_PATH] = {};
-  if (temp_dir_.empty() ||
-      ::GetTempFileNameW(temp_dir_.c_str(), L"kb", 0, path) == 0) {
+  // Created here, once and exclusively, and kept open for the download: a
+  // name planted in TEMP is never opened.
+  std::wstring path;
+  archive_file_ = CreateUniqueTempFile(temp_dir_, L"kb", GENERIC_WRITE,
+                                       archive_share_, NextTempFileNumber(),
+                                       &path);
+  if (!archive_file_.IsValid()) {
     PLOG_AS(ERROR, "GetModulePath") << "Cannot obtain temp file.";
     return std::wstring();
   }
@@ -526,21 +567,22 @@ int Installer::GetModule(const std::wstring& path, bool lock_mode) {
 
 int Installer::DownloadOrExtractModule(const std::wstring& path,
                                        bool lock_mode) {
-  lite_util::ScopedFileHandle own_file;
+  lite_util::ScopedFileHandle own_file(archive_file_.Take());
   HANDLE file = INVALID_HANDLE_VALUE;
-  if (lock_mode) {
-    archive_lock_.reset(new ArchiveLockFile(path));
-    if (archive_lock_->IsValid()) file = archive_lock_->handle();
-  } else {
-    own_file.Set(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (own_file.IsValid()) file = own_file.Get();
+  if (own_file.IsValid()) {
+    if (lock_mode) {
+      archive_lock_.reset(new ArchiveLockFile(path, std::move(own_file)));
+      file = archive_lock_->handle();
+    } else {
+      file = own_file.Get();
+    }
   }
   if (file == INVALID_HANDLE_VALUE) {
     PLOG(ERROR) << "Cannot create file:" << path;
     return kInstallFailed;
   }
   LOG(INFO) << "Try to download module:" << path;
+  archive_resumed_ = false;
   return DownloadModule(file);
 }
 
@@ -555,6 +597,7 @@ int Installer::DownloadModule(HANDLE file) {
   context.observer = &observer;
   context.events = statistics_.get();
   context.retry_delay_ms = GetRetryDelayMs();
+  context.resumed = &archive_resumed_;
   return lite_installer::DownloadModule(
       context, file, CommandLine::ForCurrentProcess(), *brand_);
 }

@@ -117,6 +117,9 @@ class Installer {
   InstallStatistics* statistics() const { return statistics_.get(); }
   // Replaces the statistics (tests record the events instead of sending).
   void SetStatisticsForTesting(std::unique_ptr<InstallStatistics> statistics);
+  // For DownloadModule overrides: the archive continued an earlier
+  // attempt's bytes.
+  void set_archive_resumed(bool resumed) { archive_resumed_ = resumed; }
 
  private:
   static DWORD WINAPI InstallThreadProc(void* installer);
@@ -158,6 +161,12 @@ class Installer {
   std::unique_ptr<ElevatedInstallerProcess> elevated_process_;
   bool uac_declined_ = false;
   std::wstring archive_path_;
+  // The archive from its creation (GetModulePath) until the download takes
+  // it over; the share mode it is created with.
+  lite_util::ScopedFileHandle archive_file_;
+  DWORD archive_share_ = 0;
+  // Whether the last download continued an earlier attempt's bytes.
+  bool archive_resumed_ = false;
   std::unique_ptr<ArchiveLockFile> archive_lock_;
   // Reset at the end of the destructor, once the install thread that reads
   // its paths has stopped.

@@ -84,6 +84,13 @@ class ScriptedInstaller : public Installer {
 
   int download_result_ = 0;
   bool verified_ = true;
+  // Downloads that report a resumed archive, and the verification answers
+  // from the second one on (|verified_| answers the first).
+  int resumed_downloads_ = 0;
+  bool later_verified_ = true;
+  int downloads_ = 0;
+  int verifications_ = 0;
+  std::vector<std::wstring> archives_;
   bool setup_ok_ = true;
   uint32_t setup_failure_kind_ = 0;
   std::wstring seen_archive_;
@@ -98,10 +105,13 @@ class ScriptedInstaller : public Installer {
     if (download_result_ != 0) return download_result_;
     DWORD written = 0;
     ::WriteFile(file, "MZ archive", 10, &written, nullptr);
+    set_archive_resumed(downloads_++ < resumed_downloads_);
     return 0;
   }
   bool VerifyModule(const std::wstring& path) override {
     seen_archive_ = path;
+    archives_.push_back(path);
+    if (verifications_++ > 0) return later_verified_;
     std::ifstream in(lite_util::WideToUtf8(path), std::ios::binary);
     archive_bytes_seen_.assign(std::istreambuf_iterator<char>(in),
                                std::istreambuf_iterator<char>());
@@ -183,6 +193,38 @@ TEST_F(InstallerFlowTest, FailuresGiveTheirResultsAndExitCodes) {
     installer.AllowInstallation();
     EXPECT_EQ(c.result, installer.InstallBrowser());
     EXPECT_EQ(c.exit_code, installer.setup_exit_code());
+    EXPECT_TRUE(TempFiles().empty());
+  }
+}
+
+TEST_F(InstallerFlowTest, AResumedArchiveThatFailsVerificationIsFetchedOnceMore) {
+  struct Case {
+    int resumed_downloads;
+    bool later_verified;
+    int result;
+    int downloads;
+  } cases[] = {
+      // Put together from two answers: one fresh download, which passes.
+      {1, true, 0, 2},
+      // The fresh download fails as well: no third one.
+      {1, false, 1, 2},
+      {2, false, 1, 2},
+      // Downloaded whole and refused: nothing to try again.
+      {0, true, 1, 1},
+  };
+  for (const Case& c : cases) {
+    ScriptedInstaller installer(nullptr, brand_.get());
+    installer.verified_ = false;
+    installer.resumed_downloads_ = c.resumed_downloads;
+    installer.later_verified_ = c.later_verified;
+    installer.AllowInstallation();
+    EXPECT_EQ(c.result, installer.InstallBrowser());
+    EXPECT_EQ(c.downloads, installer.downloads_);
+    if (c.result != 0)
+      EXPECT_EQ(kArchiveNotVerified, installer.setup_exit_code());
+    // Each download went to a file of its own, and none is left.
+    if (installer.archives_.size() == 2)
+      EXPECT_NE(installer.archives_[0], installer.archives_[1]);
     EXPECT_TRUE(TempFiles().empty());
   }
 }

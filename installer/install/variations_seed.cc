@@ -3,6 +3,7 @@
 #include <jansson.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "installer/lite_util/base64.h"
 #include "installer/lite_util/logging/log.h"
@@ -96,6 +97,32 @@ bool SaveVariations(const std::wstring& path, const VariationsSeed& seed) {
     // A cut JSON text would only mislead the browser; no file says "no
     // seed" plainly.
     _wremove(path.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool SaveVariationsToFile(HANDLE file, const VariationsSeed& seed) {
+  JsonRef object(BuildVariationsJson(seed));
+  if (!object.get()) return false;
+  char* text = json_dumps(object.get(), 0);
+  if (!text) {
+    LOG(ERROR) << "Failed to serialize variations";
+    return false;
+  }
+  const std::string bytes(text);
+  free(text);
+  LARGE_INTEGER start = {};
+  DWORD written = 0;
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ||
+      !::SetEndOfFile(file) ||
+      !::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                   &written, nullptr) ||
+      written != bytes.size()) {
+    PLOG(ERROR) << "Failed to write the variations file";
+    // A cut JSON text would only mislead the browser.
+    ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN);
+    ::SetEndOfFile(file);
     return false;
   }
   return true;

@@ -5,6 +5,8 @@
 #ifndef INSTALLER_INSTALL_VARIATIONS_SEED_H_
 #define INSTALLER_INSTALL_VARIATIONS_SEED_H_
 
+#include <windows.h>
+
 #include <string>
 
 struct json_t;
@@ -30,6 +32,9 @@ json_t* BuildVariationsJson(const VariationsSeed& seed);
 // Writes the object of BuildVariationsJson to |path| (created or
 // truncated) with the library's default formatting.
 bool SaveVariations(const std::wstring& path, const VariationsSeed& seed);
+// The same text written into |file| (open for writing), replacing what it
+// held; on failure the file is left empty.
+bool SaveVariationsToFile(HANDLE file, const VariationsSeed& seed);
 
 }  // namespace lite_installer
 

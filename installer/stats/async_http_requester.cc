@@ -2,6 +2,9 @@
 
 #include <wininet.h>
 
+#include <memory>
+
+#include "installer/install/deadline_call.h"
 #include "installer/install/download_exception.h"
 #include "installer/install/internet_timeouts.h"
 #include "installer/lite_util/logging/log.h"
@@ -14,6 +17,8 @@ namespace {
 // and InternetOpenUrlW then fails with ERROR_INTERNET_OPERATION_CANCELLED.
 // The request this thread's callback closed, so that it is not closed twice.
 thread_local HINTERNET abandoned_request = nullptr;
+// Signalled once this thread's request has been sent.
+thread_local HANDLE request_sent_event = nullptr;
 
 // Every handle the request creates gets the receive time-out as well: where
 // closing the request from this callback does not end the call (Wine goes
@@ -24,6 +29,7 @@ void CALLBACK AbandonWhenSent(HINTERNET handle, DWORD_PTR, DWORD status,
   SetReceiveTimeoutOnCreatedHandle(status, information, information_length,
                                    kStatRequestTimeoutMs);
   if (status != INTERNET_STATUS_REQUEST_SENT) return;
+  if (request_sent_event) ::SetEvent(request_sent_event);
   abandoned_request = handle;
   ::InternetCloseHandle(handle);
 }
@@ -105,6 +111,25 @@ void AsyncHttpRequester::Work() {
 }
 
 void AsyncHttpRequester::SendUrl(const std::wstring& url) {
+  // The time-outs apply to each read: a host that trickles its answer
+  // would hold the worker, and the installer's exit with it, for as long
+  // as it likes. The request gets its own thread and a deadline.
+  // The deadline runs from the moment the request is sent, so requests
+  // reach the host in the order they were queued; connecting is bounded
+  // apart (a slow machine may need more than the deadline for the TLS
+  // handshake alone).
+  auto sent = std::make_shared<lite_util::ScopedEventHandle>(
+      ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  RunWithDeadlineAfter(
+      [url, sent] {
+        request_sent_event = sent->Get();
+        SendUrlNow(url);
+        request_sent_event = nullptr;
+      },
+      sent->Get(), kStatConnectDeadlineMs, kStatRequestTimeoutMs);
+}
+
+void AsyncHttpRequester::SendUrlNow(const std::wstring& url) {
   lite_util::ScopedInternetHandle session(
       ::InternetOpenW(lite_util::Utf8ToWide(kStatUserAgent).c_str(),
                       INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));

@@ -3,7 +3,8 @@
 //
 // The thread starts with the first request. Destruction sets the stop flag
 // and waits for the thread: URLs still queued are dropped; a request in
-// progress completes first (bounded by the WinINet time-outs of SendUrl).
+// progress completes first, or is left behind at its deadline
+// (kStatRequestTimeoutMs after it was sent, whatever the host sends).
 // A class that overrides SendUrl must call Stop() in its own destructor, so
 // that the worker is gone before the override is.
 #ifndef INSTALLER_STATS_ASYNC_HTTP_REQUESTER_H_
@@ -20,8 +21,12 @@
 namespace lite_installer {
 
 constexpr char kStatUserAgent[] = "Kelvra.Browser installer";
-// Connect, send and receive time-outs of one statistics request.
+// Connect, send and receive time-outs of one statistics request, and the
+// deadline of the whole request.
 constexpr DWORD kStatRequestTimeoutMs = 2000;
+// How long a statistics request may take to be sent (connecting and the
+// TLS handshake) before its deadline starts anyway.
+constexpr DWORD kStatConnectDeadlineMs = 10000;
 
 class AsyncHttpRequester {
  public:
@@ -38,13 +43,16 @@ class AsyncHttpRequester {
   void Stop();
 
  protected:
-  // Performs one request: a GET abandoned as soon as it has been sent.
+  // Performs one request: a GET abandoned as soon as it has been sent, on
+  // a thread of its own that is left behind at the deadline.
   virtual void SendUrl(const std::wstring& url);
   // Whether Stop has been called.
   bool IsStopping();
 
  private:
   static DWORD WINAPI WorkerProc(void* requester);
+  // The request itself; it touches nothing of the object.
+  static void SendUrlNow(const std::wstring& url);
   void Work();
 
   lite_util::ScopedThreadHandle worker_;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "installer/install/install_clock.h"
+#include "installer/lite_util/string_util.h"
 #include "installer/stats/stat_escape.h"
 
 namespace lite_installer {
@@ -58,7 +59,10 @@ StatEvent DownloadAttemptEvent(const DownloadAttemptRecord& attempt) {
   // Sizes are whole: an archive above 4 GiB does not wrap.
   event["downloaded_size"] = std::to_wstring(attempt.downloaded_size);
   event["total_size"] = std::to_wstring(attempt.total_size);
-  std::wstring url = EscapeUrlTwice(attempt.url);
+  // Escaped once here; the statistics request escapes the "%" signs again,
+  // so the address travels escaped twice.
+  std::wstring url =
+      lite_util::Utf8ToWide(PercentEscapeBytes(lite_util::WideToUtf8(attempt.url)));
   if (!url.empty()) event["url"] = url;
   std::wstring redirect = RedirectHost(attempt.redirect_url);
   if (!redirect.empty()) event["redirect"] = redirect;

@@ -30,8 +30,8 @@ TEST(InstallEventsTest, FailedAttemptCarriesErrorSizesAndTwiceEscapedUrl) {
       {"downloaded_size", L"5000000000"},
       {"total_size", L"0"},
       {"url",
-       L"https%253A%252F%252Fdownload.test%252Fbrowser.arc%253Ffrom_"
-       L"installer%253Dtrue"},
+       L"https%3A%2F%2Fdownload.test%2Fbrowser.arc%3Ffrom_"
+       L"installer%3Dtrue"},
   };
   EXPECT_EQ(expected, event);
 
@@ -54,7 +54,7 @@ TEST(InstallEventsTest, SuccessfulAttemptHasNoErrorButRedirectAndX64) {
   StatEvent event = DownloadAttemptEvent(attempt);
   EXPECT_EQ(L"success", event["status"]);
   EXPECT_EQ(0u, event.count("error"));
-  EXPECT_EQ(L"a%252Fb%2520c", event["url"]);
+  EXPECT_EQ(L"a%2Fb%20c", event["url"]);
   EXPECT_EQ(L"mirror.test", event["redirect"]);
   EXPECT_EQ(L"1", event["x64"]);
 

@@ -66,7 +66,12 @@ std::wstring EscapeStatSegment(const std::wstring& text) {
     run.clear();
   };
   for (wchar_t c : text) {
-    if (c < 0x80) {
+    if (c == L'%') {
+      // The system escape leaves "%" alone: the server would decode a
+      // value's "%2C" into a separator of its own.
+      flush_run();
+      ascii.append(L"%25");
+    } else if (c < 0x80) {
       flush_run();
       ascii.push_back(c);
     } else {

@@ -15,8 +15,9 @@ std::string PercentEscapeBytes(const std::string& bytes);
 std::wstring EscapeUrlTwice(const std::wstring& url);
 
 // One name or value as a path segment of a statistics request: characters
-// outside ASCII become their UTF-8 bytes percent-escaped, then the system's
-// segment escape (UrlEscapeW) escapes what would end or split the segment.
+// outside ASCII become their UTF-8 bytes percent-escaped and "%" becomes
+// "%25", then the system's segment escape (UrlEscapeW) escapes what would
+// end or split the segment.
 // The result is ASCII, so that narrowing it to bytes loses nothing. Empty
 // for an empty text or when the escape fails.
 std::wstring EscapeStatSegment(const std::wstring& text);

@@ -64,6 +64,10 @@ TEST(StatQueryBuilderTest, ValueCanNeitherEndNorSplitItsSegment) {
   } cases[] = {
       {L"a/b c", L"a%2Fb%20c"},
       {L"x?y#z", L"x%3Fy%23z"},
+      // An escape in the value stays text: the server must not decode
+      // "%2C%2Dbrand_id%3Devil" into a field of its own.
+      {L"b%2C%2Dbrand_id%3Devil", L"b%252C%252Dbrand_id%253Devil"},
+      {L"100%", L"100%25"},
       // Letters of other scripts whose low byte is "/" or "?" travel as
       // their UTF-8 bytes.
       {L"\u042F", L"%D0%AF"},

@@ -184,12 +184,20 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
         self._send_content(request, route, ordinal)
 
     def _send_content(self, request, route, ordinal):
-        size = route.size()
+        size = route.size(ordinal)
         status, start, length = route.status, 0, size
         headers = dict(route.headers)
+        validators = route.validators(ordinal)
+        headers.update(validators)
         if route.ranges and route.status == 200:
             headers.setdefault("Accept-Ranges", "bytes")
-            wanted = parse_range(request.header("Range"), size)
+            range_header = request.header("Range")
+            if_range = request.header("If-Range")
+            if (route.if_range and if_range is not None and
+                    if_range not in validators.values()):
+                # The file changed since the client's copy: all of it.
+                range_header = None
+            wanted = parse_range(range_header, size)
             if wanted == "unsatisfiable":
                 headers["Content-Range"] = "bytes */%d" % size
                 self._answer(request, 416, headers, b"")
@@ -210,19 +218,35 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(route.content_length))
         if close:
             self.send_header("Connection", "close")
-        self.end_headers()
+        if route.header_rate:
+            self._trickle_headers(request, route.header_rate)
+        else:
+            self.end_headers()
         if self.command == "HEAD":
             self.wfile.flush()
             return
         to_send = min(length, route.drop_after) if drop else length
-        self._write_body(request, route, start, to_send)
+        self._write_body(request, route, start, to_send, ordinal)
         self.wfile.flush()
         request.finished = time.time()
         if close:
             self.close_connection = True
             self._cut_connection()
 
-    def _write_body(self, request, route, start, length):
+    def _trickle_headers(self, request, rate):
+        """Sends the buffered status line and headers at |rate| bytes a
+        second; request.header_sent counts what went out."""
+        self._headers_buffer.append(b"\r\n")
+        data = b"".join(self._headers_buffer)
+        self._headers_buffer = []
+        request.header_sent = 0
+        for i in range(len(data)):
+            self.wfile.write(data[i:i + 1])
+            self.wfile.flush()
+            request.header_sent = i + 1
+            time.sleep(1.0 / rate)
+
+    def _write_body(self, request, route, start, length, ordinal=0):
         sent = 0
         begun = time.monotonic()
         block = WRITE_BLOCK
@@ -230,7 +254,8 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
             # About twenty writes a second.
             block = max(1, min(WRITE_BLOCK, route.rate // 20))
         while sent < length:
-            data = route.read(start + sent, min(block, length - sent))
+            data = route.read(start + sent, min(block, length - sent),
+                              ordinal)
             if not data:
                 break
             if route.rate:

@@ -2,6 +2,7 @@
 faults per host and path) and requests. Shared by the server, the service
 object and the control client."""
 import base64
+import hashlib
 import os
 import time
 import urllib.parse
@@ -39,13 +40,27 @@ class Route:
     prefix: the route serves every path that starts with its path.
     hang: the request is read and recorded, then never answered: the
       connection stays open until the service stops (a stalled server).
+    etag: the answers carry a strong ETag made from the content (it
+      changes with the content).
+    last_modified: the answers carry this Last-Modified date (text); a
+      replacement's date is last_modified_later when given.
+    if_range: whether an If-Range that does not match the current ETag (or
+      Last-Modified date) makes the answer the whole file (as a server
+      must); off: If-Range is ignored.
+    replace_after, later_body, later_file: from the replace_after-th
+      request on (counting from 0) the content is later_body / later_file:
+      the file behind the URL was replaced between two requests.
+    header_rate: the status line and headers are sent at about this many
+      bytes per second (a host that trickles its answer).
     """
 
     def __init__(self, host, path, body=b"", file=None, status=200,
                  headers=None, ranges=True, content_length=None,
                  drop_after=None, drop_count=1, rate=None, redirect_to=None,
                  redirect_status=302, handler=None, prefix=False,
-                 hang=False):
+                 hang=False, etag=False, last_modified=None,
+                 last_modified_later=None, if_range=True, replace_after=None,
+                 later_body=None, later_file=None, header_rate=None):
         if not path.startswith("/"):
             raise RouteError("a route path starts with /: %r" % path)
         if path.startswith(CONTROL_PREFIX):
@@ -73,19 +88,56 @@ class Route:
         self.handler = handler
         self.prefix = prefix
         self.hang = hang
+        if isinstance(later_body, str):
+            later_body = later_body.encode("utf-8")
+        if header_rate is not None and header_rate <= 0:
+            raise RouteError("header_rate must be positive")
+        self.etag = etag
+        self.last_modified = last_modified
+        self.last_modified_later = last_modified_later
+        self.if_range = if_range
+        self.replace_after = replace_after
+        self.later_body = later_body
+        self.later_file = later_file
+        self.header_rate = header_rate
         self.hits = 0
 
-    def size(self):
-        if self.file is not None:
-            return os.path.getsize(self.file)
-        return len(self.body)
+    def content(self, ordinal):
+        """(body, file) served to the |ordinal|-th request."""
+        if self.replace_after is not None and ordinal >= self.replace_after:
+            return self.later_body or b"", self.later_file
+        return self.body, self.file
 
-    def read(self, start, length):
-        if self.file is not None:
-            with open(self.file, "rb") as f:
+    def is_replaced(self, ordinal):
+        return self.replace_after is not None and ordinal >= self.replace_after
+
+    def size(self, ordinal=0):
+        body, file = self.content(ordinal)
+        if file is not None:
+            return os.path.getsize(file)
+        return len(body)
+
+    def read(self, start, length, ordinal=0):
+        body, file = self.content(ordinal)
+        if file is not None:
+            with open(file, "rb") as f:
                 f.seek(start)
                 return f.read(length)
-        return self.body[start:start + length]
+        return body[start:start + length]
+
+    def validators(self, ordinal):
+        """The ETag and Last-Modified headers of the |ordinal|-th answer."""
+        headers = {}
+        if self.etag:
+            size = self.size(ordinal)
+            digest = hashlib.sha256(self.read(0, size, ordinal)).hexdigest()
+            headers["ETag"] = '"%s"' % digest[:16]
+        date = self.last_modified
+        if self.is_replaced(ordinal) and self.last_modified_later:
+            date = self.last_modified_later
+        if date:
+            headers["Last-Modified"] = date
+        return headers
 
     def matches(self, path):
         return path.startswith(self.path) if self.prefix else path == self.path
@@ -112,6 +164,9 @@ class Request:
         self.finished = None
         # Body bytes of the answer handed to the connection.
         self.sent = 0
+        # Status-line and header bytes sent, for an answer whose headers
+        # trickle (header_rate); None otherwise.
+        self.header_sent = None
 
     def header(self, name, default=None):
         for key, value in self.headers:
@@ -129,7 +184,8 @@ class Request:
                 "body_base64": base64.b64encode(self.body).decode("ascii"),
                 "via_proxy": self.via_proxy, "target": self.target,
                 "status": self.status, "time": self.time,
-                "finished": self.finished, "sent": self.sent}
+                "finished": self.finished, "sent": self.sent,
+                "header_sent": self.header_sent}
 
     @staticmethod
     def from_json(value):
@@ -142,6 +198,7 @@ class Request:
         request.time = value["time"]
         request.finished = value["finished"]
         request.sent = value.get("sent", 0)
+        request.header_sent = value.get("header_sent")
         return request
 
     def __repr__(self):

@@ -133,6 +133,42 @@ class RangeTest(ServiceTestCase):
         self.assertEqual(BODY[51000:], body)
 
 
+    def test_validators_and_if_range(self):
+        later = BODY[::-1]
+        self.service.add_route(HOST, "/v.arc", body=BODY, etag=True,
+                               last_modified="Mon, 01 Jan 2024 00:00:00 GMT",
+                               last_modified_later="Tue, 02 Jan 2024 "
+                               "00:00:00 GMT", replace_after=3,
+                               later_body=later)
+        response, _, _ = self.get("/v.arc")
+        etag = response.getheader("ETag")
+        self.assertRegex(etag, r'^"[0-9a-f]{16}"$')
+        # The same file: If-Range with its ETag or date keeps the range.
+        for validator in (etag, "Mon, 01 Jan 2024 00:00:00 GMT"):
+            with self.subTest(validator=validator):
+                response, body, _ = self.get(
+                    "/v.arc", {"Range": "bytes=100-", "If-Range": validator})
+                self.assertEqual(206, response.status)
+                self.assertEqual(BODY[100:], body)
+        # The file was replaced: a new ETag and date, and an If-Range with
+        # the old ones gets the whole new file.
+        response, body, _ = self.get(
+            "/v.arc", {"Range": "bytes=100-", "If-Range": etag})
+        self.assertEqual(200, response.status)
+        self.assertEqual(later, body)
+        self.assertNotEqual(etag, response.getheader("ETag"))
+        self.assertEqual("Tue, 02 Jan 2024 00:00:00 GMT",
+                         response.getheader("Last-Modified"))
+
+    def test_if_range_ignored_when_switched_off(self):
+        self.service.add_route(HOST, "/i.arc", body=BODY, etag=True,
+                               if_range=False)
+        response, body, _ = self.get(
+            "/i.arc", {"Range": "bytes=100-", "If-Range": '"other"'})
+        self.assertEqual(206, response.status)
+        self.assertEqual(BODY[100:], body)
+
+
 class FaultTest(ServiceTestCase):
 
     def test_connection_cut_for_the_first_requests_only(self):
@@ -200,6 +236,18 @@ class FaultTest(ServiceTestCase):
         self.assertEqual(BODY[:20000], body)
         self.assertGreaterEqual(elapsed, 0.45)
         self.assertLess(elapsed, 5)
+
+    def test_trickled_headers(self):
+        self.service.add_route(HOST, "/t", body=b"ok", header_rate=200)
+        start = time.monotonic()
+        response, body, _ = self.get("/t")
+        elapsed = time.monotonic() - start
+        self.assertEqual(200, response.status)
+        self.assertEqual(b"ok", body)
+        [request] = self.service.requests(path="/t")
+        # Every header byte went out on its own, at the rate asked for.
+        self.assertGreater(request.header_sent, 60)
+        self.assertGreaterEqual(elapsed, request.header_sent / 200 * 0.9)
 
     def test_handler_answers_or_falls_back_to_the_route(self):
         def answer_ranges_only(request):

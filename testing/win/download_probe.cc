@@ -4,7 +4,8 @@
 // one "name=value" line each.
 // usage:
 //   download_probe.exe file URL TARGET
-//       DownloadToFile into TARGET
+//       DownloadToHandle into TARGET (created or emptied; deleted again
+//       when the download fails)
 //   download_probe.exe string URL OUTPUT [HEADER...]
 //       DownloadToString; the bytes go to OUTPUT, each HEADER named is
 //       printed as "header NAME=VALUE"
@@ -292,7 +293,16 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring url = argv[2];
   if (mode == L"file") {
     HttpDownloader downloader;
-    bool ok = downloader.DownloadToFile(url, argv[3], nullptr);
+    lite_util::ScopedFileHandle target(
+        ::CreateFileW(argv[3], GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!target.IsValid()) return 2;
+    bool ok = downloader.DownloadToHandle(url, target.Get(), nullptr);
+    // As the side downloads do: a failed result does not stay.
+    if (!ok) {
+      target.Close();
+      ::DeleteFileW(argv[3]);
+    }
     PrintState(downloader, ok);
     return ok ? 0 : 1;
   }

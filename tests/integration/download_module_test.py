@@ -320,6 +320,50 @@ class StopTest(ModuleTestCase):
         self.assertEqual(1, len(self.gets()))
 
 
+class SlowLinkTest(ModuleTestCase):
+    """A body trickling at 64 KiB/s: the pieces stay small, so the stop
+    check and the progress still come often."""
+
+    start_module = StopTest.start_module
+    stop = StopTest.stop
+
+    RATE = 64 * 1024
+    # The largest piece a read takes on such a link.
+    PIECE = 32768
+
+    def test_a_stop_ends_the_download_at_the_next_piece(self):
+        url = self.serve("/trickle.arc", body=os.urandom(4 * 1024 * 1024),
+                         rate=self.RATE)
+        running, stop_file = self.start_module({"setup_url": url},
+                                               delay_ms=120000)
+        self.assertTrue(harness.wait_until(
+            lambda: os.path.exists(self.target) and
+            os.path.getsize(self.target) >= 3 * self.PIECE, timeout=60))
+        held = os.path.getsize(self.target)
+        result, _ = self.stop(running, stop_file)
+        self.assertEqual(MODULE_FAILED, result.exit_code)
+        self.assertEqual(["started", "attempt", "pause"], result.kinds)
+        # What the attempt had stored when it ended (the file is emptied
+        # afterwards: less than a tenth arrived).
+        written = int(result.attempts[0]["bytes_written"])
+        self.assertGreaterEqual(written, held)
+        # The piece being read when the stop came, and what arrived while
+        # the probe's watcher noticed the stop file (it looks every 20 ms).
+        self.assertLessEqual(written - held, self.PIECE + self.RATE // 10)
+
+    def test_progress_moves_on_a_slow_link(self):
+        size = 3 * self.RATE
+        url = self.serve("/slow-progress.arc", body=os.urandom(size),
+                         rate=self.RATE)
+        result = self.run_module({"setup_url": url}, "download-x32")
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual(str(size), result.attempts[0]["bytes_written"])
+        # At least one progress call a second of the download.
+        self.assertGreaterEqual(int(result["progress_calls"]),
+                                int(result["elapsed_ms"]) // 1000)
+        self.assertEqual("1.000", result["last_progress"])
+
+
 class CryptoProTest(ModuleTestCase):
 
     def test_the_missing_cryptopro_library_is_result_3(self):

@@ -11,6 +11,7 @@ Each scenario is what the service does, what the probe is asked for, and
 what must come out: the probe's result, the bytes on disk, the requests the
 service received and the log lines.
 """
+import hashlib
 import os
 import sys
 
@@ -312,6 +313,11 @@ class TruncationAndResumeTest(DownloadTestCase):
             "wrong-start": (206, {"Content-Range": "bytes 0-%d/%d"
                                   % (SIZE - CUT - 1, SIZE)},
                             self.body[:SIZE - CUT]),
+            # Reaches the end of the file, so only the start is wrong.
+            "wrong-start-to-the-end": (
+                206, {"Content-Range": "bytes %d-%d/%d"
+                      % (CUT - 10, SIZE - 1, SIZE)},
+                self.body[CUT - 10:]),
             "not-satisfiable": (416, {"Content-Range": "bytes */%d" % SIZE},
                                 b""),
         }
@@ -335,6 +341,60 @@ class TruncationAndResumeTest(DownloadTestCase):
                 self.assertEqual([None, "bytes=%d-" % CUT, None],
                                  [r.header("Range") for r in self.gets()])
 
+
+    def test_resume_asks_for_the_same_file_and_takes_a_replaced_one_whole(self):
+        """The file behind the URL is replaced between the attempts: the
+        resume names the stored bytes' ETag, or their Last-Modified date
+        when there is no ETag, so the server sends the whole new file
+        instead of the end of it."""
+        later = os.urandom(SIZE)
+        for validator in ("etag", "last-modified"):
+            with self.subTest(validator=validator):
+                self.service.reset()
+                options = {"etag": True} if validator == "etag" else {
+                    "last_modified": "Mon, 01 Jan 2024 10:00:00 GMT",
+                    "last_modified_later": "Tue, 02 Jan 2024 10:00:00 GMT"}
+                url = self.serve("/%s.arc" % validator, drop_after=CUT,
+                                 replace_after=1, later_body=later, **options)
+                result, data = self.download_attempts(url, 3)
+                self.assertEqual(0, result.exit_code, result.attempts)
+                self.assertEqual(["0", "1"],
+                                 [a["ok"] for a in result.attempts])
+                self.assertEqual(later, data)
+                first, second = self.gets()
+                self.assertEqual("bytes=%d-" % CUT, second.header("Range"))
+                self.assertEqual(200, second.status)
+                if validator == "etag":
+                    # The first answer's ETag (the service makes it from
+                    # the content).
+                    self.assertEqual(
+                        '"%s"' % hashlib.sha256(self.body).hexdigest()[:16],
+                        second.header("If-Range"))
+                else:
+                    self.assertEqual("Mon, 01 Jan 2024 10:00:00 GMT",
+                                     second.header("If-Range"))
+                self.assertIn(("INFO", "CheckResumedAnswer",
+                               "The server ignored the range; downloading "
+                               "from the start"), self.log())
+
+    def test_a_changed_length_on_a_resume_starts_over(self):
+        """A server that ignores If-Range continues the new, longer file:
+        its complete length differs from the first answer's, so the stored
+        bytes are dropped and the next attempt starts from zero."""
+        later = os.urandom(SIZE + 1000)
+        url = self.serve("/grown.arc", drop_after=CUT, etag=True,
+                         if_range=False, replace_after=1, later_body=later)
+        result, data = self.download_attempts(url, 3)
+        self.assertEqual(0, result.exit_code, result.attempts)
+        self.assertEqual(
+            [("0", "internet_read-12030"),
+             ("0", "internet_set_file_pointer-12016"), ("1", "")],
+            [(a["ok"], a["error"]) for a in result.attempts])
+        self.assertEqual(later, data)
+        self.assertEqual([(None, 200), ("bytes=%d-" % CUT, 206), (None, 200)],
+                         [(r.header("Range"), r.status) for r in self.gets()])
+        self.assertTrue([t for _, f, t in self.log("WARNING")
+                         if t.startswith("The file changed on the server: ")])
 
     def test_error_status_on_a_resume_keeps_what_was_stored(self):
         refusals = []

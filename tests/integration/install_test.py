@@ -201,6 +201,44 @@ class UnwritableFilesTest(InstallTestCase):
         self.assertIn(harness.read_browser_value("BrandFile"), (None, ""))
 
 
+class ResumedArchiveTest(InstallTestCase):
+    """An archive put together from two answers can hold the start of one
+    file and the end of another; when it fails verification it is
+    downloaded once more from its start."""
+
+    def test_spliced_archive_is_fetched_again_from_the_start(self):
+        with open(environment.archive, "rb") as f:
+            archive = f.read()
+        half = len(archive) // 2
+        # The end of another file of the same length, sent by a server that
+        # had no validator to check (a file replaced during the pause).
+        other = archive[:half] + bytes(b ^ 0x5A for b in archive[half:])
+
+        def other_end(request):
+            wanted = request.header("Range")
+            if not wanted:
+                return None
+            start = int(wanted[len("bytes="):].rstrip("-"))
+            return (206, {"Content-Range": "bytes %d-%d/%d"
+                          % (start, len(other) - 1, len(other))},
+                    other[start:])
+
+        environment.serve_archive(drop_after=half, handler=other_end)
+        result = self.install(env={
+            "LITE_INSTALLER_SEAM_DOWNLOAD_RETRY_DELAY_MS": "10"})
+        self.assertEqual(result.exit_code, 0)
+        self.assertIsNotNone(self.setup_command_line())
+        self.assertEqual(
+            [(None, 200), ("bytes=%d-" % half, 206), (None, 200)],
+            [(r.header("Range"), r.status)
+             for r in environment.archive_requests()])
+        self.assertIn("The resumed archive failed verification; downloading "
+                      "it again from the start", self.log_texts())
+        # Neither archive is left behind.
+        self.assertFalse([n for n in os.listdir(self.temp_dir)
+                          if n.lower().startswith("kb")])
+
+
 class ArchiveLockTest(InstallTestCase):
     """The distribution parameter setup_arc_permanent_lock keeps writers out
     of the archive from its download to the setup's launch."""

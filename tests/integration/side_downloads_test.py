@@ -7,6 +7,10 @@ import base64
 import json
 import os
 import re
+import shutil
+import subprocess
+import sys
+import tempfile
 import threading
 import time
 
@@ -15,6 +19,8 @@ from harness import InstallerTestCase
 from install_env import environment
 from install_env import setUpModule, tearDownModule  # noqa: F401
 
+STAMP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                     "tools", "stamp_installer_tag.py")
 API_HOST = "api.browser.kelvra.example"
 ABT_HOST = "abt.browser.kelvra.example"
 VARIATIONS_PATH = "/content/get/experiments/browser.proto"
@@ -258,6 +264,68 @@ class SideDownloadsTest(InstallerTestCase):
         self.assertEqual(wallpaper_request.query, "pwexp=w7")
         self.assertFalse(self.requests_to(API_HOST, VARIATIONS_PATH))
         self.assertFalse(self.requests_to(ABT_HOST, ABT_PATH))
+
+    def stamped_installer(self, tag):
+        """A copy of the test installer carrying |tag| as its parameters
+        (unsigned: anyone can change them)."""
+        folder = tempfile.mkdtemp(prefix="lite-stamped-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        target = os.path.join(folder, harness.INSTALLER_SEAMS)
+        completed = subprocess.run(
+            [sys.executable, STAMP, harness.bin_path(harness.INSTALLER_SEAMS),
+             target, "--tag-a", tag], stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual(completed.returncode, 0, completed.stderr)
+        return target
+
+    def test_wallpaper_parameter_cannot_add_headers(self):
+        environment.service.add_route(API_HOST, WALLPAPERS_PATH,
+                                      body=b"wallpaper bundle")
+        for value, query in (("w7 x?y=1#z/%41", "pwexp=w7%20x%3Fy%3D1%23z"
+                              "%2F%2541"),
+                             ("w7 HTTP/1.1\r\nX-Injected: yes\r\nX: 1", None)):
+            with self.subTest(value=value):
+                environment.service.clear_requests()
+                program = self.stamped_installer(
+                    "vup=0&abtup=0&pwexp=" + value)
+                result = self.run_installer(
+                    ["--silent", "--brand-name=tb"], program=program,
+                    env={"LITE_TEST_SETUP_RECORD":
+                         harness.to_windows_path(self.setup_record)},
+                    timeout=180)
+                self.assertEqual(result.exit_code, 0)
+                requests = self.requests_to(API_HOST, WALLPAPERS_PATH)
+                self.assertFalse([r for r in environment.service.requests()
+                                  if r.header("X-Injected")])
+                if query is None:
+                    # A line break refuses the value: no request at all.
+                    self.assertEqual([], requests)
+                    self.assertIn("The wallpaper address holds a control "
+                                  "character", self.log_texts())
+                else:
+                    [request] = requests
+                    self.assertEqual(query, request.query)
+
+    def test_abandoned_bundle_download_leaves_no_file(self):
+        """A server-config bundle trickling a byte a second is abandoned
+        when the installer ends: the file its task created goes with the
+        process."""
+        environment.service.add_route(API_HOST, SERVER_CONFIG_PATH,
+                                      body=b"z" * 65536, rate=1)
+        running = self.start("--distr-info-params=vup=0&abtup=0&scup=1")
+        try:
+            exit_code = running.wait(90)
+        except Exception:
+            running.terminate_windows_process()
+            self.fail("the installer did not end")
+        self.assertEqual(exit_code, 0)
+        config = self.name_of(
+            self.side_switches()["server-config-bundle-path"])
+        [request] = self.requests_to(API_HOST, SERVER_CONFIG_PATH)
+        self.assertIsNone(request.finished)
+        left = [n for n in os.listdir(self.temp_dir) if n.endswith(".tmp")]
+        self.assertEqual([], left)
+        self.assertNotIn(config, os.listdir(self.temp_dir))
 
     def test_stalled_side_download_does_not_hold_the_exit(self):
         """A seed server that accepts the request and then goes quiet,

@@ -332,6 +332,44 @@ class UnreachableServicesTest(StatsTestCase):
         self.assertTrue([t for t in self.log_texts() if t.startswith(
             "Cannot report installation status: ")])
 
+    def test_statistics_host_trickling_its_headers(self):
+        """One header byte a second: every read is prompt, so no receive
+        time-out trips; each request ends at its own deadline instead."""
+        result, elapsed = self.run_against(stats={"header_rate": 1})
+        self.check(result, elapsed)
+        sent = [r for r in environment.service.requests(
+            host=stats_endpoints.STATS_HOST, method="GET")]
+        self.assertTrue(sent)
+        # The installer ended while every answer was still on its way.
+        for request in sent:
+            self.assertIsNone(request.finished, request)
+        self.assertIn("A network call did not end within 2000 ms; not "
+                      "waiting for it", self.log_texts())
+        self.assertEqual(self.report().result, "success")
+
+    def test_storage_host_trickling_the_report_answer(self):
+        """A 15,000-byte answer at 500 bytes a second: the report needs
+        only the status, so the body is never read."""
+        result, elapsed = self.run_against(
+            report={"body": b"r" * 15000, "rate": 500})
+        self.check(result, elapsed)
+        report = self.report()
+        self.assertEqual(report.result, "success")
+        # The installer was gone long before the answer's end was sent.
+        self.assertIsNone(report.request.finished)
+        self.assertFalse([t for t in self.log_texts() if t.startswith(
+            "Cannot report installation status: ")])
+
+    def test_escapes_in_statistics_values_stay_text(self):
+        result = self.install(
+            "--distr-info-params=banerid=b%2C%2Dbrand_id%3Devil")
+        self.assertEqual(result.exit_code, 0)
+        events = self.events()
+        self.assertTrue(events)
+        for event in events:
+            self.assertEqual(event["banner_id"], "b%2C%2Dbrand_id%3Devil")
+            self.assertNotEqual(event["brand_id"], "evil")
+
     def test_storage_host_refusing_connections(self):
         result, elapsed = self.run_against(
             refuse=stats_endpoints.STORAGE_HOST)
