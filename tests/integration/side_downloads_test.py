@@ -66,8 +66,18 @@ class SideDownloadsTest(InstallerTestCase):
     # --- helpers -------------------------------------------------------
 
     def slow_archive(self):
+        """The archive's answer waits until wait_for_temp_files has seen
+        what it waits for (so that a slow machine cannot finish the
+        installation first), then comes slowly."""
+        self.archive_release = threading.Event()
+        self.addCleanup(self.archive_release.set)
+
+        def hold(request):
+            self.archive_release.wait(120)
+            return None  # then the route's own answer
         size = os.path.getsize(environment.archive)
-        environment.serve_archive(rate=max(1, size // ARCHIVE_SECONDS))
+        environment.serve_archive(rate=max(1, size // ARCHIVE_SECONDS),
+                                  handler=hold)
 
     def start(self, *args):
         env = {"LITE_TEST_SETUP_RECORD":
@@ -102,6 +112,8 @@ class SideDownloadsTest(InstallerTestCase):
         while time.time() < deadline and running.is_running():
             view = self.temp_files()
             if predicate(view):
+                if getattr(self, "archive_release", None) is not None:
+                    self.archive_release.set()
                 return view
             time.sleep(0.05)
         self.fail("TEMP never held the expected side-download files: %r"
