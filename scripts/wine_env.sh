@@ -73,7 +73,11 @@ wine_prefix_create() {
   for key in 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
              'HKLM\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug'; do
     timeout 60 wine64 reg add "$key" /v Debugger /t REG_SZ /d "" /f >/dev/null 2>&1
-    timeout 60 wine64 reg add "$key" /v Auto /t REG_SZ /d 0 /f >/dev/null 2>&1
+    # Auto 1 with no debugger: a crash that no filter handles ends the
+    # process with its exception code. With Auto 0, Wine asks first in an
+    # "Exception raised" message box whenever user32 is loaded, and that
+    # box holds the crashed program until somebody answers it.
+    timeout 60 wine64 reg add "$key" /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
   done
   timeout 60 wineserver -w || true
 }
