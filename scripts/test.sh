@@ -10,12 +10,8 @@ bash "$top/scripts/build.sh"
 . "$top/scripts/wine_env.sh"
 require_wine32
 
-root=${LITE_BUILD_ROOT:-$top/build}
-wine_prefix_create "$root/wine/prefix"
-wine_server_start
-trap wine_server_stop EXIT
-
-# Window tests need a display.
+# Window tests need a display, started before the prefix and its wine
+# server, so that Wine's desktop takes the display's size.
 if [ -z "${DISPLAY:-}" ]; then
   # The first display number nobody uses, so that two runs never share
   # one (window tests look at the foreground window).
@@ -28,9 +24,14 @@ if [ -z "${DISPLAY:-}" ]; then
   # known work area.
   Xvfb "$DISPLAY" -screen 0 1920x1040x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
-  trap 'wine_server_stop; kill $xvfb_pid 2>/dev/null || true' EXIT
+  trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
   sleep 1
 fi
+
+root=${LITE_BUILD_ROOT:-$top/build}
+wine_prefix_create "$root/wine/prefix"
+wine_server_start
+trap 'wine_server_stop; [ -n "${xvfb_pid:-}" ] && kill $xvfb_pid 2>/dev/null || true' EXIT
 
 status=0
 for arch in i686 x86_64; do
