@@ -47,12 +47,13 @@ const StyleTable kFacetune = {
 const StyleTable& OriginStyleTable() { return kOrigin; }
 const StyleTable& FacetuneStyleTable() { return kFacetune; }
 
-HFONT CreateStyleFont(const FontSpec& spec) {
-  HFONT font = ::CreateFontW(-Scale(spec.size), 0, 0, 0, spec.weight, FALSE,
-                             spec.underline ? TRUE : FALSE, FALSE,
+HFONT CreateStyleFont(const FontDescription& description) {
+  HFONT font = ::CreateFontW(-Scale(description.size), 0, 0, 0,
+                             description.weight, FALSE,
+                             description.underline ? TRUE : FALSE, FALSE,
                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH, spec.face);
+                             DEFAULT_PITCH, description.face);
   if (!font) PLOG(ERROR) << "Failed to create a font";
   return font;
 }

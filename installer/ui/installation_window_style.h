@@ -19,7 +19,7 @@ struct PicturePair {
   int id_2x;
 };
 
-struct FontSpec {
+struct FontDescription {
   const wchar_t* face;
   int size;
   int weight;
@@ -55,14 +55,14 @@ struct StyleTable {
   COLORREF text_color;
   COLORREF tagline_color;
   COLORREF progress_text_color;
-  FontSpec tagline_font;
-  FontSpec button_font;
-  FontSpec text_font;
-  FontSpec link_font;
-  FontSpec large_font;
-  FontSpec medium_font;
-  FontSpec small_font;
-  FontSpec small_link_font;
+  FontDescription tagline_font;
+  FontDescription button_font;
+  FontDescription text_font;
+  FontDescription link_font;
+  FontDescription large_font;
+  FontDescription medium_font;
+  FontDescription small_font;
+  FontDescription small_link_font;
   PicturePair shadow[8];
   COLORREF background_color;
 };
@@ -70,9 +70,9 @@ struct StyleTable {
 const StyleTable& OriginStyleTable();
 const StyleTable& FacetuneStyleTable();
 
-// CreateFontW with height = minus the scaled size and the spec's face,
+// CreateFontW with height = minus the scaled size and the description's face,
 // weight and underline; null when the font cannot be made.
-HFONT CreateStyleFont(const FontSpec& spec);
+HFONT CreateStyleFont(const FontDescription& description);
 
 class InstallationWindowStyle {
  public:

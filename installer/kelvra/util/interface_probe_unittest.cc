@@ -34,15 +34,15 @@ std::string GuidText(REFIID iid) {
 }
 
 // One handler an enumeration yields.
-struct FakeHandlerSpec {
+struct FakeHandlerScript {
   HRESULT ui_name = S_OK;
   bool make_default = true;
 };
 
 // What one SHAssocEnumHandlers* call answers.
-struct FakeEnumerationSpec {
+struct FakeEnumerationScript {
   HRESULT open = S_OK;
-  std::vector<FakeHandlerSpec> handlers = {FakeHandlerSpec()};
+  std::vector<FakeHandlerScript> handlers = {FakeHandlerScript()};
   // What Next answers once the handlers are used up (S_FALSE: the end).
   HRESULT after_last = S_FALSE;
 };
@@ -51,7 +51,7 @@ struct FakeEnumerationSpec {
 struct FakeShellState {
   int answering_candidate = -1;  // -1: no candidate is known
   bool default_browser_internal = true;
-  std::map<std::string, FakeEnumerationSpec> enumerations;
+  std::map<std::string, FakeEnumerationScript> enumerations;
   std::vector<std::string> calls;
   std::vector<std::string> diagnostics;
   std::vector<std::string> candidate_ids;
@@ -105,13 +105,13 @@ class FakeRegistration : public FakeComObject<IUnknown> {
 
 class FakeHandler : public FakeComObject<IAssocHandler> {
  public:
-  FakeHandler(const std::string& name, const FakeHandlerSpec& spec)
-      : name_(name), spec_(spec) {}
+  FakeHandler(const std::string& name, const FakeHandlerScript& script)
+      : name_(name), script_(script) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid,
                                            void** object) override {
     if (IsEqualIID(iid, kAssocHandlerMakeDefaultIid)) {
       g_shell->calls.push_back("make-default " + name_);
-      return Offer(spec_.make_default, object);
+      return Offer(script_.make_default, object);
     }
     return Offer(IsEqualIID(iid, __uuidof(IUnknown)) ||
                      IsEqualIID(iid, __uuidof(IAssocHandler)),
@@ -121,7 +121,7 @@ class FakeHandler : public FakeComObject<IAssocHandler> {
   HRESULT STDMETHODCALLTYPE GetUIName(LPWSTR* name) override {
     g_shell->calls.push_back("ui-name " + name_);
     *name = nullptr;
-    if (FAILED(spec_.ui_name)) return spec_.ui_name;
+    if (FAILED(script_.ui_name)) return script_.ui_name;
     *name = static_cast<LPWSTR>(::CoTaskMemAlloc(sizeof(L"Browser")));
     wcscpy(*name, L"Browser");
     return S_OK;
@@ -142,13 +142,13 @@ class FakeHandler : public FakeComObject<IAssocHandler> {
 
  private:
   std::string name_;
-  FakeHandlerSpec spec_;
+  FakeHandlerScript script_;
 };
 
 class FakeEnumeration : public FakeComObject<IEnumAssocHandlers> {
  public:
-  FakeEnumeration(const std::string& name, const FakeEnumerationSpec& spec)
-      : name_(name), spec_(spec) {}
+  FakeEnumeration(const std::string& name, const FakeEnumerationScript& script)
+      : name_(name), script_(script) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid,
                                            void** object) override {
     return Offer(IsEqualIID(iid, __uuidof(IUnknown)) ||
@@ -161,16 +161,16 @@ class FakeEnumeration : public FakeComObject<IEnumAssocHandlers> {
     EXPECT_EQ(1u, count);
     *fetched = 0;
     *handlers = nullptr;
-    if (next_ >= spec_.handlers.size()) return spec_.after_last;
+    if (next_ >= script_.handlers.size()) return script_.after_last;
     std::string handler_name = name_ + "#" + std::to_string(next_);
-    *handlers = new FakeHandler(handler_name, spec_.handlers[next_++]);
+    *handlers = new FakeHandler(handler_name, script_.handlers[next_++]);
     *fetched = 1;
     return S_OK;
   }
 
  private:
   std::string name_;
-  FakeEnumerationSpec spec_;
+  FakeEnumerationScript script_;
   size_t next_ = 0;
 };
 
@@ -195,10 +195,10 @@ HRESULT STDAPICALLTYPE FakeCreateAssociationRegistration(REFIID iid,
 
 HRESULT OpenEnumeration(const std::string& name, void** enumerator) {
   g_shell->calls.push_back("open " + name);
-  FakeEnumerationSpec spec = g_shell->enumerations[name];
-  if (FAILED(spec.open)) return spec.open;
+  FakeEnumerationScript script = g_shell->enumerations[name];
+  if (FAILED(script.open)) return script.open;
   *enumerator = static_cast<IEnumAssocHandlers*>(
-      new FakeEnumeration(name, spec));
+      new FakeEnumeration(name, script));
   return S_OK;
 }
 
@@ -422,7 +422,7 @@ TEST_F(InterfaceProbeTest, TheFirstReadableHandlerDecidesAlone) {
 
 TEST_F(InterfaceProbeTest, AnEnumerationWithoutAUsableHandlerFails) {
   struct Case {
-    std::vector<FakeHandlerSpec> handlers;
+    std::vector<FakeHandlerScript> handlers;
     HRESULT after_last;
     std::vector<std::string> diagnostics;
   } cases[] = {
