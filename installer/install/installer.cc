@@ -25,6 +25,7 @@
 #include "installer/install/setup_command_line.h"
 #include "installer/install/setup_process.h"
 #include "installer/install/temp_file.h"
+#include "installer/install/uac_mode.h"
 #include "installer/kelvra/util/interface_availability.h"
 #include "installer/lite_util/file_version.h"
 #include "installer/lite_util/logging/log.h"
@@ -61,19 +62,6 @@ std::wstring NewReportId() {
   std::wstring id = text;
   // "{...}" without its braces.
   return id.size() > 2 ? id.substr(1, id.size() - 2) : std::wstring();
-}
-
-// The distribution parameter "uac" as the setup sees it: its leading
-// decimal digits, 0 without any.
-int UacModeFromDistribution(const DistribInfoParams* distrib) {
-  std::string text;
-  if (!distrib || !distrib->Find("uac", &text)) return 0;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9' || value > 100000) break;
-    value = value * 10 + (c - '0');
-  }
-  return value;
 }
 
 }  // namespace
@@ -503,7 +491,8 @@ bool Installer::RunModule(const std::wstring& archive_path) {
     state.distrib_info_file_path = distrib_->GetDistributionInfoFilePath();
     distrib_->Find("uts2", &state.use_task_scheduler2);
   }
-  state.uac_mode = UacModeFromDistribution(distrib_);
+  state.uac_mode =
+      GetUacMode(brand_, distrib_, CommandLine::ForCurrentProcess());
   state.make_default = make_default_;
   state.send_statistics = send_statistics_;
   state.install_kvpin = install_kvpin_;

@@ -72,6 +72,13 @@ class Installer {
   void set_send_statistics(bool send) { send_statistics_ = send; }
   void set_install_kvpin(bool install) { install_kvpin_ = install; }
   void set_uac_declined(bool declined) { uac_declined_ = declined; }
+  bool uac_declined() const { return uac_declined_; }
+  // Whether this process should start an elevated copy of itself (asked by
+  // the main window only, so never in a silent installation).
+  bool NeedStartThisProcessAsAdmin();
+  // Starts the elevated copy through the elevation prompt; false when it
+  // did not start (a refused prompt also sets uac_declined).
+  bool RelaunchAsAdmin();
   // Takes the elevated copy started for this installation.
   void SetElevatedProcess(std::unique_ptr<ElevatedInstallerProcess> process);
 
