@@ -503,9 +503,14 @@ class Showcase : public DialogWindow {
     }
     DestroyWindow(Item(1));
     DestroyWindow(Item(213));
-    std::vector<HWND> runs = CreateTextRuns(
-        hwnd(), LicenseText(), ScaleRect(layout_->ProgressLicenseAreaRect()),
-        small_font_.Get(), true, 1013, 1014);
+    // Only the Origin window repeats the licence line on its progress
+    // screen; in Facetune the area would run into the progress bar.
+    std::vector<HWND> runs;
+    if (!options_.facetune) {
+      runs = CreateTextRuns(hwnd(), LicenseText(),
+                            ScaleRect(layout_->ProgressLicenseAreaRect()),
+                            small_font_.Get(), true, 1013, 1014);
+    }
     for (HWND run : runs) {
       if (GetDlgCtrlID(run) != 1014) continue;
       LinkLabel* link = AddLink(run, small_link_font_.Get(), RGB(0, 0, 0),
