@@ -11,9 +11,9 @@ bash "$top/scripts/build.sh" >/dev/null
 # shellcheck source=wine_env.sh
 . "$top/scripts/wine_env.sh"
 require_wine32
+xvfb_start_if_needed
 wine_prefix_create "$top/build/wine/gallery-prefix"
 wine_server_start
-xvfb_start_if_needed
 trap 'wine_server_stop; [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true' EXIT
 out="$top/build/$arch/gallery"
 mkdir -p "$out"

@@ -94,7 +94,9 @@ wine_server_stop() {
 }
 
 # Starts Xvfb on the first free display (1920 x 1040) when there is no
-# display; sets DISPLAY and XVFB_PID (empty when one was there already).
+# display; call it before wine_prefix_create and wine_server_start, or
+# Wine's desktop keeps 1024 x 768. Sets DISPLAY and XVFB_PID (empty when
+# one was there already).
 xvfb_start_if_needed() {
   XVFB_PID=
   [ -n "${DISPLAY:-}" ] && return 0
