@@ -4,7 +4,10 @@
 # the run in a temporary folder under /tmp and deleted afterwards:
 #   - throughput of the installer's downloader (download_probe.exe running
 #     DownloadModule) against curl fetching the same file through the same
-#     proxy in the same run: median of RUNS runs and their ratio, for https
+#     proxy in the same run, and against WinINet alone reading in fixed
+#     1 MiB pieces (no installer code: the ceiling that Wine's WinINet and
+#     TLS give any reader on this machine): median of RUNS runs and the
+#     ratios to curl, for https
 #     unthrottled, https with the service limited to 100 MiB/s (a gigabit
 #     link) and to 50 MiB/s, and plain http unthrottled;
 #   - the peak private memory of the downloading process (Windows' peak
@@ -131,6 +134,21 @@ def probe(url, delay_ms=15000, stop_after=None):
         raise SystemExit("probe download failed: %r" % output[-2000:])
     return int(values["elapsed_ms"]) / 1000.0, int(values["peak_private_bytes"]), peak[0]
 
+def raw(url, piece=MIB):
+    # WinINet alone with fixed pieces: the most any reader gets from it here.
+    target = os.path.join(work, "raw.bin")
+    completed = subprocess.run(
+        ["timeout", "600", loader, os.path.join(bin_dir, "download_probe.exe"),
+         "raw", url, win(target), str(piece)],
+        env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    values = dict(line.split("=", 1) for line in
+                  completed.stdout.decode().split() if "=" in line)
+    size = os.path.getsize(target) if os.path.exists(target) else 0
+    if completed.returncode != 0 or size != SIZE:
+        raise SystemExit("raw WinINet read failed")
+    os.remove(target)
+    return int(values["elapsed_ms"]) / 1000.0
+
 def curl(url, proxy, ca):
     target = os.path.join(work, "curl.bin")
     completed = subprocess.run(
@@ -160,17 +178,20 @@ with WebService() as service:
                 ("https, 100 MiB/s", "https://%s/bench100.arc" % HOST),
                 ("https, 50 MiB/s", "https://%s/bench50.arc" % HOST),
                 ("http", "http://%s/bench.arc" % HOST)):
-            mine, theirs = [], []
-            for _ in range(runs):  # interleaved, so noise hits both alike
+            mine, ceiling, theirs = [], [], []
+            for _ in range(runs):  # interleaved, so noise hits all alike
                 seconds, private, rss = probe(url)
                 mine.append(SIZE / MIB / seconds)
                 peaks_private.append(private)
                 peaks_rss.append(rss)
+                ceiling.append(SIZE / MIB / raw(url))
                 theirs.append(SIZE / MIB / curl(url, service.proxy_address,
                                                 service.ca.cert_path))
-            m, c = statistics.median(mine), statistics.median(theirs)
-            print("%-17s installer %7.1f   curl %7.1f   ratio %.2f%s"
-                  % (name, m, c, m / c,
+            m, w, c = (statistics.median(mine), statistics.median(ceiling),
+                       statistics.median(theirs))
+            print("%-17s installer %7.1f   WinINet alone %7.1f   curl %7.1f"
+                  "   ratio %.2f (WinINet alone %.2f)%s"
+                  % (name, m, w, c, m / c, w / c,
                      "   (emulated)" if arch == "i686" and emulated else ""))
         print("peak private memory of the downloading process: %.1f MiB "
               "(PeakPagefileUsage), Wine process VmHWM %.1f MiB"

@@ -72,9 +72,12 @@ void CallInternetOpenUrl(void* context) {
   auto* call = static_cast<OpenUrlCall*>(context);
   if (lite_util::TestSeamEnabled("cryptopro-load-failure"))
     RaiseCryptoProLoadFailure();
-  call->result = ::InternetOpenUrlW(call->internet, call->url, call->headers,
-                                    static_cast<DWORD>(-1),
-                                    INTERNET_FLAG_RELOAD, call->context);
+  // Nothing downloaded here is read twice: keeping it out of the WinINet
+  // cache saves writing every byte a second time (and leaves no copy of
+  // the setup archive in the user's cache).
+  call->result = ::InternetOpenUrlW(
+      call->internet, call->url, call->headers, static_cast<DWORD>(-1),
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, call->context);
   call->error = call->result ? ERROR_SUCCESS : ::GetLastError();
 }
 

@@ -13,6 +13,11 @@
 //       up to COUNT attempts (DownloadFile, no pause between them) into
 //       one FileDownloadSink on SINK_FILE, which later attempts continue;
 //       prints "attempt=N ok=0|1 error=... bytes_written=... total_size=..."
+//   download_probe.exe raw URL TARGET PIECE
+//       plain WinINet, no installer code: InternetOpenUrlW, then
+//       InternetReadFile in fixed pieces of PIECE bytes into TARGET; prints
+//       "bytes=N", "reads=N" and "elapsed_ms=N". The benchmark's ceiling:
+//       what any reader gets from WinINet on this machine.
 //   download_probe.exe module TARGET SETTINGS_FILE [OPTION...]
 //       the setup-archive download (DownloadModule) into TARGET with the
 //       URLs of the brand settings in SETTINGS_FILE (JSON, as a brand
@@ -27,6 +32,7 @@
 // Exit code: 0 when the download succeeded, 1 when it failed, 2 for a bad
 // usage; module mode exits with the download's result code (0, 2 or 3).
 #include <windows.h>
+#include <wininet.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -282,6 +288,42 @@ int RunModule(const std::wstring& target, const std::wstring& settings_path,
   return result;
 }
 
+// Reads |url| with nothing but WinINet in pieces of |piece| bytes.
+int RunRaw(const std::wstring& url, const std::wstring& target,
+           DWORD piece) {
+  lite_util::ScopedInternetHandle session(::InternetOpenW(
+      L"download_probe", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!session.IsValid()) return 1;
+  LARGE_INTEGER frequency, start, end;
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&start);
+  lite_util::ScopedInternetHandle request(::InternetOpenUrlW(
+      session.Get(), url.c_str(), nullptr, 0,
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
+  lite_util::ScopedFileHandle file(
+      ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string buffer(piece, '\0');
+  if (!request.IsValid() || !file.IsValid()) return 1;
+  unsigned long long bytes = 0, reads = 0;
+  for (;;) {
+    DWORD read = 0, written = 0;
+    if (!::InternetReadFile(request.Get(), &buffer[0], piece, &read)) return 1;
+    if (read == 0) break;
+    if (!::WriteFile(file.Get(), buffer.data(), read, &written, nullptr))
+      return 1;
+    bytes += read;
+    ++reads;
+  }
+  ::QueryPerformanceCounter(&end);
+  PrintNumber("bytes", bytes);
+  PrintNumber("reads", reads);
+  PrintNumber("elapsed_ms", static_cast<unsigned long long>(
+                                (end.QuadPart - start.QuadPart) * 1000 /
+                                frequency.QuadPart));
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -321,6 +363,11 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (mode == L"module") {
     return RunModule(argv[2], argv[3], argc - 4, argv + 4);
+  }
+  if (mode == L"raw" && argc == 5) {
+    DWORD piece = static_cast<DWORD>(_wtoi(argv[4]));
+    if (piece < 1 || piece > 16 * 1024 * 1024) return 2;
+    return RunRaw(url, argv[3], piece);
   }
   if (mode == L"attempts" && argc == 5) {
     int count = _wtoi(argv[4]);
