@@ -11,6 +11,7 @@ Each scenario is what the service does, what the probe is asked for, and
 what must come out: the probe's result, the bytes on disk, the requests the
 service received and the log lines.
 """
+import glob
 import hashlib
 import os
 import sys
@@ -147,6 +148,34 @@ class FullDownloadTest(DownloadTestCase):
         self.assertIn(("INFO", "OpenDownload", "Connection established: " + url),
                       self.log())
         self.assertEqual([], self.log("WARNING") + self.log("ERROR"))
+
+    def test_no_copy_stays_in_the_wininet_cache(self):
+        # WinINet keeps what it downloads in the user's cache unless told
+        # not to: every archive would be written twice and stay there.
+        for scheme in ("https", "http"):
+            with self.subTest(scheme=scheme):
+                url = self.serve("/cached-%s.arc" % scheme).replace(
+                    "https:", scheme + ":")
+                target = self.temp_path("browser.arc")
+                result = self.probe("file", url,
+                                    harness.to_windows_path(target))
+                self.assertTrue(result.ok, result.values)
+                self.assertEqual(self.body, self.read(target))
+                self.assertEqual([], self.cached_copies_of(self.body))
+
+    def cached_copies_of(self, body):
+        prefix = harness.WINE_ENV["WINEPREFIX"]
+        copies = []
+        for cache in glob.glob(os.path.join(
+                prefix, "drive_c", "users", "*", "AppData", "Local",
+                "Microsoft", "Windows", "INetCache")):
+            for folder, _, names in os.walk(cache):
+                for name in names:
+                    path = os.path.join(folder, name)
+                    if os.path.getsize(path) == len(body) and \
+                            self.read(path) == body:
+                        copies.append(path)
+        return copies
 
     def test_string_download_and_response_headers(self):
         url = self.serve("/seed", headers={"X-Seed-Signature": "c2lnbmF0dXJl",
