@@ -38,18 +38,18 @@ bool Contains(const std::vector<std::string>& texts, const std::string& text) {
   return false;
 }
 
+BOOL CALLBACK CountPromptWindow(HWND window, LPARAM count) {
+  wchar_t name[32] = {};
+  ::GetClassNameW(window, name, 32);
+  if (lstrcmpiW(name, L"Static") == 0) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
 // Top-level "Static" windows of this thread: the prompt owner windows.
 int PromptWindowsOfThisThread() {
   int count = 0;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND window, LPARAM count) -> BOOL {
-        wchar_t name[32] = {};
-        ::GetClassNameW(window, name, 32);
-        if (lstrcmpiW(name, L"Static") == 0) ++*reinterpret_cast<int*>(count);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
+  ::EnumThreadWindows(::GetCurrentThreadId(), CountPromptWindow,
+                      reinterpret_cast<LPARAM>(&count));
   return count;
 }
 
