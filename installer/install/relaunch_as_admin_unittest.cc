@@ -174,9 +174,15 @@ TEST_F(RelaunchTest, PromptWindowIsDestroyedOnTheThreadThatMadeIt) {
   std::thread window_thread([&] {
     made = CreatePromptOwnerWindow(false);
     ::SetEvent(ready.Get());
-    MSG message;
-    while (::IsWindow(made) && ::GetMessageW(&message, nullptr, 0, 0) > 0)
-      ::DispatchMessageW(&message);
+    // Runs its messages until the window is gone (or 30 s have passed,
+    // which fails the test below rather than hanging it).
+    DWORD start = ::GetTickCount();
+    while (::IsWindow(made) && ::GetTickCount() - start < 30000) {
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+      MSG message;
+      while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        ::DispatchMessageW(&message);
+    }
   });
   ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(ready.Get(), 10000));
   ASSERT_NE(nullptr, made);
