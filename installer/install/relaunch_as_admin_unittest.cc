@@ -14,6 +14,7 @@
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
+#include "installer/main/command_line.h"
 
 namespace lite_installer {
 namespace {
@@ -140,6 +141,76 @@ TEST_F(RelaunchTest, EventsMadeByAnotherProcessAreNotShared) {
   }
   ElevatedInstallerProcess later;
   EXPECT_TRUE(later.events_ready());
+}
+
+// The copy's verification, replaced: reports whether the archive could be
+// changed, deleted or read while it was being verified.
+class VerifyingInstaller : public Installer {
+ public:
+  explicit VerifyingInstaller(bool verified)
+      : Installer(nullptr, nullptr, nullptr, false), verified_(verified) {}
+  bool writable = true;
+  bool deletable = true;
+  bool readable = false;
+
+ protected:
+  bool VerifyModule(const std::wstring& path) override {
+    lite_util::ScopedFileHandle writer(::CreateFileW(
+        path.c_str(), GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    writable = writer.IsValid();
+    deletable = ::DeleteFileW(path.c_str()) != FALSE;
+    lite_util::ScopedFileHandle reader(::CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    readable = reader.IsValid();
+    return verified_;
+  }
+
+ private:
+  bool verified_;
+};
+
+TEST_F(RelaunchTest, CopyHoldsTheArchiveAgainstWritersAndRunsItOnlyVerified) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  std::wstring archive = std::wstring(temp) + L"lite_copy_archive.tmp";
+  for (bool verified : {false, true}) {
+    SCOPED_TRACE(verified);
+    {
+      lite_util::ScopedFileHandle file(::CreateFileW(
+          archive.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+          FILE_ATTRIBUTE_NORMAL, nullptr));
+      ASSERT_TRUE(file.IsValid());
+      DWORD written = 0;
+      ::WriteFile(file.Get(), "not a program", 13, &written, nullptr);
+    }
+    records_.clear();
+    VerifyingInstaller installer(verified);
+    CommandLine setup = CommandLine::FromString(L"fake_browser_arc --x=1");
+    // Not a program: when it is run at all, its creation fails.
+    EXPECT_FALSE(installer.RunVerifiedModule(archive, setup));
+    EXPECT_FALSE(installer.writable);
+    EXPECT_FALSE(installer.deletable);
+    EXPECT_TRUE(installer.readable);
+    std::vector<std::string> texts = Texts(records_);
+    EXPECT_EQ(!verified,
+              Contains(texts, "Module verification failed: " +
+                                  lite_util::WideToUtf8(archive)));
+    EXPECT_EQ(verified, Contains(texts, "Run: "));
+    EXPECT_EQ(verified ? kSetupNeverRan : kArchiveNotVerified,
+              installer.setup_exit_code());
+  }
+  ::DeleteFileW(archive.c_str());
+
+  // Nothing at that path: nothing to verify or run.
+  records_.clear();
+  VerifyingInstaller installer(true);
+  EXPECT_FALSE(installer.RunVerifiedModule(
+      archive, CommandLine::FromString(L"fake_browser_arc")));
+  EXPECT_TRUE(installer.writable);  // never asked
+  EXPECT_TRUE(Contains(Texts(records_), "Cannot lock file: "));
 }
 
 TEST_F(RelaunchTest, PromptOwnerWindowIsAnEmptyToolWindowAtTheMonitorCentre) {
