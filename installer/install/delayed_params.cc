@@ -34,6 +34,10 @@ namespace {
 __attribute__((section("Shared"), shared)) DelayedParamsBlock
     delayed_params_block = {};
 
+// The block this process reads and writes: its own image's, unless a test
+// program works on another image's block.
+DelayedParamsBlock* current_block = &delayed_params_block;
+
 void CopyField(const std::wstring& value, wchar_t* field, size_t capacity) {
   ::lstrcpynW(field, value.c_str(), static_cast<int>(capacity));
 }
@@ -65,6 +69,16 @@ bool IsReadableNonEmptyFile(const wchar_t* path) {
 void SetPathSwitch(CommandLine* command_line, const char* name,
                    const wchar_t* value) {
   if (*value) command_line->AppendSwitchNative(name, value);
+}
+
+// Whether |field| ends within its |capacity|: a field written by
+// WriteDelayedParams always does; one that does not was written by someone
+// else, and nothing past it is read.
+bool IsTerminated(const wchar_t* field, size_t capacity) {
+  for (size_t i = 0; i < capacity; ++i) {
+    if (field[i] == L'\0') return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -101,7 +115,7 @@ bool WriteDelayedParams(const DelayedParams& params) {
                 << " install_kvpin=" << (params.install_kvpin ? 1 : 0);
     return false;
   }
-  DelayedParamsBlock& block = delayed_params_block;
+  DelayedParamsBlock& block = *current_block;
   CopyField(params.browser_arc_path, block.browser_arc_path,
             kDelayedPathCapacity);
   CopyField(params.clids_file_path, block.clids_file_path,
@@ -127,20 +141,38 @@ bool WriteDelayedParams(const DelayedParams& params) {
   return true;
 }
 
-void ApplyDelayedParams(CommandLine* command_line) {
-  // Terminate every field where its capacity ends, whatever the bytes hold.
-  DelayedParamsBlock block = delayed_params_block;
-  for (wchar_t* field :
-       {block.browser_arc_path, block.clids_file_path,
-        block.kelvra_website_icon_file_path, block.installer_data_path,
-        block.brand_package_path, block.partner_package_path,
-        block.partner_package_override_path}) {
-    field[kDelayedPathCapacity - 1] = L'\0';
-  }
-  for (wchar_t* field :
-       {block.histogram_download_time, block.histogram_full_time,
-        block.histogram_full_time_with_suspension}) {
-    field[kDelayedTimeCapacity - 1] = L'\0';
+bool ApplyDelayedParams(CommandLine* command_line) {
+  // A private copy: the block may change under the reader.
+  DelayedParamsBlock block = *current_block;
+  const struct {
+    const char* name;
+    const wchar_t* field;
+    size_t capacity;
+  } kTextFields[] = {
+      {"browser_arc_path", block.browser_arc_path, kDelayedPathCapacity},
+      {"clids_file_path", block.clids_file_path, kDelayedPathCapacity},
+      {"kelvra_website_icon_file_path", block.kelvra_website_icon_file_path,
+       kDelayedPathCapacity},
+      {"installer_data_path", block.installer_data_path,
+       kDelayedPathCapacity},
+      {"brand_package_path", block.brand_package_path, kDelayedPathCapacity},
+      {"partner_package_path", block.partner_package_path,
+       kDelayedPathCapacity},
+      {"partner_package_override_path", block.partner_package_override_path,
+       kDelayedPathCapacity},
+      {"histogram_download_time", block.histogram_download_time,
+       kDelayedTimeCapacity},
+      {"histogram_full_time", block.histogram_full_time,
+       kDelayedTimeCapacity},
+      {"histogram_full_time_with_suspension",
+       block.histogram_full_time_with_suspension, kDelayedTimeCapacity},
+  };
+  for (const auto& text : kTextFields) {
+    if (!IsTerminated(text.field, text.capacity)) {
+      LOG(ERROR) << "Delayed parameter " << text.name
+                 << " is not terminated within its field";
+      return false;
+    }
   }
 
   if (block.browser_arc_path[0])
@@ -166,14 +198,17 @@ void ApplyDelayedParams(CommandLine* command_line) {
   command_line->SetSwitchPresence("make-browser-default-after-import",
                                   block.make_default != 0);
   command_line->SetSwitchPresence("disablekvpin", block.install_kvpin == 0);
+  return true;
 }
 
-uint32_t GetFailureKind() { return delayed_params_block.failure_kind; }
+uint32_t GetFailureKind() { return current_block->failure_kind; }
 
-void SetFailureKind(uint32_t kind) { delayed_params_block.failure_kind = kind; }
+void SetFailureKind(uint32_t kind) { current_block->failure_kind = kind; }
 
-DelayedParamsBlock* DelayedParamsBlockForTesting() {
-  return &delayed_params_block;
+DelayedParamsBlock* DelayedParamsBlockForTesting() { return current_block; }
+
+void UseDelayedParamsBlockForTesting(DelayedParamsBlock* block) {
+  current_block = block ? block : &delayed_params_block;
 }
 
 }  // namespace lite_installer

@@ -70,14 +70,19 @@ struct DelayedParams {
 bool WriteDelayedParams(const DelayedParams& params);
 
 // The elevated copy's side: applies the block to the setup command line
-// prepared by the parent (empty path fields change nothing).
-void ApplyDelayedParams(CommandLine* command_line);
+// prepared by the parent (empty path fields change nothing). Refuses,
+// changing nothing, a block with a text field that does not end within its
+// capacity (the parent never writes one).
+bool ApplyDelayedParams(CommandLine* command_line);
 
 uint32_t GetFailureKind();
 void SetFailureKind(uint32_t kind);
 
-// The block of this process's image, for the tests.
+// The block in use, for the tests.
 DelayedParamsBlock* DelayedParamsBlockForTesting();
+// Makes every function above work on |block| (another image's shared
+// section, mapped by a test program); null returns to this image's block.
+void UseDelayedParamsBlockForTesting(DelayedParamsBlock* block);
 
 }  // namespace lite_installer
 

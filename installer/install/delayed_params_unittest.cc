@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -200,6 +201,7 @@ TEST_F(DelayedParamsTest, OverlongValuesAreRefusedWithEveryValueLogged) {
 // Every text field, the block's field it goes to and its capacity.
 struct DelayedTextField {
   const char* name;
+  const char* name_in_block;
   std::wstring DelayedParams::*value;
   const wchar_t* (*stored)(const DelayedParamsBlock&);
   size_t capacity;
@@ -207,7 +209,7 @@ struct DelayedTextField {
 
 #define LITE_FIELD(member, block_member, capacity)                        \
   DelayedTextField {                                                      \
-    #member, &DelayedParams::member,                                      \
+    #member, #block_member, &DelayedParams::member,                       \
         [](const DelayedParamsBlock& block) -> const wchar_t* {           \
           return block.block_member;                                      \
         },                                                                \
@@ -251,6 +253,28 @@ TEST_F(DelayedParamsTest, EveryFieldTakesItsCapacityWholeAndRefusesOneMore) {
     EXPECT_EQ(1u, records_.size());
     EXPECT_EQ(L'\0', DelayedParamsBlockForTesting()->browser_arc_path[0]);
     EXPECT_EQ(L'\0', field.stored(*DelayedParamsBlockForTesting())[0]);
+  }
+}
+
+TEST_F(DelayedParamsTest, FieldWithoutTerminatorRefusesTheWholeBlock) {
+  for (const DelayedTextField& field : kTextFields) {
+    SCOPED_TRACE(field.name);
+    ASSERT_TRUE(WriteDelayedParams(FullParams()));
+    // Written by someone else: the field runs to its end and beyond.
+    wchar_t* stored = const_cast<wchar_t*>(
+        field.stored(*DelayedParamsBlockForTesting()));
+    std::fill(stored, stored + field.capacity, L'x');
+    records_.clear();
+    CommandLine command_line =
+        CommandLine::FromString(L"fake_browser_arc --x=1");
+    EXPECT_FALSE(ApplyDelayedParams(&command_line));
+    EXPECT_EQ(L"fake_browser_arc", command_line.GetProgram());
+    EXPECT_EQ((CommandLine::SwitchMap{{"x", L"1"}}),
+              command_line.GetSwitches());
+    ASSERT_EQ(1u, records_.size());
+    EXPECT_EQ(std::string("Delayed parameter ") + field.name_in_block +
+                  " is not terminated within its field",
+              records_[0].text);
   }
 }
 

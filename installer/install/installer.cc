@@ -389,6 +389,13 @@ int Installer::InstallBrowser() {
   statistics_->SetupExited(outcome, setup_time_);
   if (result != kInstallSucceeded) return result;
 
+  if (elevated_process_) {
+    // The copy's 0 is this installation's success. The statistics above
+    // saw 400, their mark of an elevated success; the caller of the
+    // installer would read 400 as "the setup never ran", the code a failed
+    // elevated run leaves too.
+    setup_exit_code_ = 0;
+  }
   elevated_process_.reset();
   bool launches =
       launch_browser_ &&
@@ -474,7 +481,7 @@ bool Installer::RunModuleInElevatedProcess() {
   return success;
 }
 
-bool Installer::RunModule(const std::wstring& archive_path) {
+SetupLaunchState Installer::LaunchState() const {
   SetupLaunchState state;
   state.uac_declined = uac_declined_;
   if (delegate_)
@@ -513,8 +520,12 @@ bool Installer::RunModule(const std::wstring& archive_path) {
     state.server_config_bundle_path = async_tasks_->server_config_path();
     state.wallpaper_bundle_path = async_tasks_->wallpaper_path();
   }
+  return state;
+}
+
+bool Installer::RunModule(const std::wstring& archive_path) {
   CommandLine setup = BuildSetupCommandLine(CommandLine::ForCurrentProcess(),
-                                            archive_path, true, state);
+                                            archive_path, true, LaunchState());
   DWORD exit_code = kSetupExitCodeNotRun;
   bool ok = lite_installer::RunModule(archive_path, setup, &exit_code,
                                       delegate_);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "installer/install/installer_data_files.h"
+#include "installer/install/setup_command_line.h"
 #include "installer/lite_util/scoped_handle.h"
 
 namespace lite_installer {
@@ -79,6 +80,16 @@ class Installer {
   // Starts the elevated copy through the elevation prompt; false when it
   // did not start (a refused prompt also sets uac_declined).
   bool RelaunchAsAdmin();
+  // The elevated copy's run of the setup: locks the archive against
+  // writers, verifies it and runs it with |setup|; the lock is held until
+  // the setup ends. False when the archive cannot be locked or verified,
+  // and when the setup fails.
+  bool RunVerifiedModule(const std::wstring& archive_path,
+                         const CommandLine& setup);
+  // The elevated copy started by RelaunchAsAdmin; null without one.
+  const ElevatedInstallerProcess* elevated_process() const {
+    return elevated_process_.get();
+  }
   // Takes the elevated copy started for this installation.
   void SetElevatedProcess(std::unique_ptr<ElevatedInstallerProcess> process);
 
@@ -102,6 +113,9 @@ class Installer {
  protected:
   // The steps that tests replace.
   virtual bool RunModuleInElevatedProcess();
+  // The program RelaunchAsAdmin starts elevated: this very image, whose
+  // shared section the copy must share.
+  virtual std::wstring RelaunchProgram() const;
   virtual bool RunModule(const std::wstring& archive_path);
   virtual uint32_t GetRetryDelayMs() const;
   virtual std::wstring GetModulePath();
@@ -136,6 +150,8 @@ class Installer {
   void SetStatisticsParameters();
   int RunSetup(const std::wstring& archive_path, bool* started);
   int ResultOfFailedSetup() const;
+  // What the setup command line is built from, as things stand.
+  SetupLaunchState LaunchState() const;
   void StoreInstallValuesInRegistry() const;
   void CleanUpAfterSuccess() const;
   void WaitForBrowserWindow();

@@ -10,6 +10,7 @@
 
 #include "installer/brand/brand_info.h"
 #include "installer/install/delayed_params.h"
+#include "installer/install/elevated_installer_process.h"
 #include "installer/install/install_statistics.h"
 #include "installer/install/installer_delegate.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
@@ -337,6 +338,44 @@ TEST_F(InstallerFlowTest, FailedReportIsLoggedAndChangesNothing) {
     }
   }
   EXPECT_TRUE(logged);
+}
+
+// An elevated copy that "runs" the setup: it reads the block the flow
+// wrote and answers as the copy would.
+class ScriptedElevatedProcess : public ElevatedInstallerProcess {
+ public:
+  explicit ScriptedElevatedProcess(bool ok) : ok_(ok) {}
+  bool RunModule(HANDLE) override {
+    archive_seen = DelayedParamsBlockForTesting()->browser_arc_path;
+    return ok_;
+  }
+  static std::wstring archive_seen;
+
+ private:
+  bool ok_;
+};
+std::wstring ScriptedElevatedProcess::archive_seen;
+
+TEST_F(InstallerFlowTest, ElevatedRunPassesTheArchiveAndEndsWithTheCopysCode) {
+  for (bool copy_ok : {true, false}) {
+    SCOPED_TRACE(copy_ok);
+    ScriptedElevatedProcess::archive_seen.clear();
+    ScriptedInstaller installer(nullptr, brand_.get());
+    installer.SetElevatedProcess(std::unique_ptr<ElevatedInstallerProcess>(
+        new ScriptedElevatedProcess(copy_ok)));
+    installer.InstallSynchronously();
+    // The copy found the verified archive in the block; this process did
+    // not run the setup itself.
+    EXPECT_EQ(installer.seen_archive_, ScriptedElevatedProcess::archive_seen);
+    EXPECT_EQ(WAIT_TIMEOUT,
+              ::WaitForSingleObject(installer.setup_ran_.Get(), 0));
+    // The statistics see 400, their mark of an elevated success; the
+    // installer's own code becomes the copy's 0 only on success.
+    EXPECT_EQ(std::string("setup_exited started=") + (copy_ok ? "1" : "0") +
+                  " code=400",
+              installer.events_.back());
+    EXPECT_EQ(copy_ok ? 0 : kSetupNeverRan, installer.setup_exit_code());
+  }
 }
 
 }  // namespace

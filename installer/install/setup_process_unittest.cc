@@ -152,11 +152,15 @@ TEST_F(SetupProcessTest, RunModuleRunsTheArchiveWithSourceLite) {
 }
 
 // The elevated copy's stand-in: waits for the go or abort event and exits
-// with 0 or 3 accordingly.
+// with 0 or 3 accordingly; in mode "hang" it ignores both for a minute.
 TEST(ElevatedChildProcess, WaitsForGoOrAbort) {
   char mode[16];
   if (!::GetEnvironmentVariableA(kElevatedChildVariable, mode, sizeof(mode)))
     GTEST_SKIP() << "runs only as the child of the elevated-process tests";
+  if (std::string(mode) == "hang") {
+    ::Sleep(60000);
+    ::ExitProcess(4);
+  }
   HANDLE events[2] = {
       ::OpenEventW(SYNCHRONIZE, FALSE, kElevatedGoEventName),
       ::OpenEventW(SYNCHRONIZE, FALSE, kElevatedAbortEventName)};
@@ -166,11 +170,11 @@ TEST(ElevatedChildProcess, WaitsForGoOrAbort) {
   ::ExitProcess(wait == WAIT_OBJECT_0 ? 0 : 3);
 }
 
-HANDLE StartElevatedChildStandIn() {
+HANDLE StartElevatedChildStandIn(const char* mode = "1") {
   std::wstring self = SelfPath();
   std::wstring command =
       L"\"" + self + L"\" --gtest_filter=ElevatedChildProcess.*";
-  ::SetEnvironmentVariableA(kElevatedChildVariable, "1");
+  ::SetEnvironmentVariableA(kElevatedChildVariable, mode);
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
@@ -210,27 +214,49 @@ TEST_F(SetupProcessTest, ElevatedCopyIsLetGoOrAborted) {
   EXPECT_EQ(3u, code);
 }
 
-TEST_F(SetupProcessTest, StopWhileWaitingForTheElevatedCopyFailsAtOnce) {
+std::vector<std::string> RunModuleTexts(const std::vector<LogRecord>& records) {
+  std::vector<std::string> texts;
+  for (const LogRecord& r : records) {
+    if (std::string(r.function_name) == "RunModule")
+      texts.push_back(r.text.substr(0, r.text.find(" - ")));
+  }
+  return texts;
+}
+
+TEST_F(SetupProcessTest, StopAfterGoStillTakesTheCopysCode) {
+  // The window closed while the copy ran the setup: its outcome counts.
   HANDLE stop = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
   {
     ElevatedInstallerProcess elevated;
     HANDLE child = StartElevatedChildStandIn();
     ASSERT_NE(nullptr, child);
     elevated.Attach(child, nullptr);
+    EXPECT_TRUE(elevated.RunModule(stop));
+    EXPECT_EQ(0u, elevated.exit_code());
+    EXPECT_EQ((std::vector<std::string>{
+                  "The elevated installer was terminated due to stop event.",
+                  "The elevated installer ended after the stop with code 0"}),
+              RunModuleTexts(records_));
+  }
+  ::CloseHandle(stop);
+}
+
+TEST_F(SetupProcessTest, StoppedParentGivesUpOnACopyThatHangs) {
+  HANDLE stop = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  {
+    ElevatedInstallerProcess elevated;
+    elevated.set_finish_timeout_ms_for_testing(300);
+    HANDLE child = StartElevatedChildStandIn("hang");
+    ASSERT_NE(nullptr, child);
+    elevated.Attach(child, nullptr);
     EXPECT_FALSE(elevated.RunModule(stop));
     EXPECT_EQ(0xFFFFFFFFu, elevated.exit_code());
     EXPECT_EQ((std::vector<std::string>{
                   "The elevated installer was terminated due to stop event."}),
-              [&] {
-                std::vector<std::string> texts;
-                for (const LogRecord& r : records_) {
-                  if (std::string(r.function_name) == "RunModule")
-                    texts.push_back(r.text.substr(0, r.text.find(" - ")));
-                }
-                return texts;
-              }());
-    // The copy was let go, so it ends on its own within the destructor's
-    // wait and is not terminated.
+              RunModuleTexts(records_));
+    // The destructor's wait runs out too: the copy is terminated.
+    elevated.EnsureProcessFinished();
+    EXPECT_TRUE(elevated.terminated());
   }
   ::CloseHandle(stop);
 }

@@ -177,6 +177,23 @@ struct WindowTraits {
   static void CloseHandle(Handle h) { ::DestroyWindow(h); }
 };
 
+// A window that another thread may have to let go: DestroyWindow works
+// only on the thread that made the window (from any other thread it fails
+// with error 5), so from elsewhere the window is asked to close itself
+// (WM_CLOSE, which the default window procedure answers by destroying it on
+// its own thread). A window whose thread has ended is already gone.
+struct OwnThreadWindowTraits {
+  using Handle = HWND;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) {
+    if (::GetWindowThreadProcessId(h, nullptr) == ::GetCurrentThreadId())
+      ::DestroyWindow(h);
+    else
+      ::PostMessageW(h, WM_CLOSE, 0, 0);
+  }
+};
+
 // Session, connection and request handles of WinINet.
 struct InternetHandleTraits {
   using Handle = HINTERNET;
@@ -250,6 +267,7 @@ using ScopedFont = GenericScopedHandle<GdiObjectTraits<HFONT>>;
 using ScopedBrush = GenericScopedHandle<GdiObjectTraits<HBRUSH>>;
 using ScopedRegion = GenericScopedHandle<GdiObjectTraits<HRGN>>;
 using ScopedWindow = GenericScopedHandle<WindowTraits>;
+using ScopedOwnThreadWindow = GenericScopedHandle<OwnThreadWindowTraits>;
 using ScopedMemoryDC = GenericScopedHandle<MemoryDcTraits>;
 using ScopedGlobalMemory = GenericScopedHandle<GlobalMemoryTraits>;
 using ScopedInternetHandle = GenericScopedHandle<InternetHandleTraits>;

@@ -23,6 +23,8 @@ namespace lite_util {
 //                                 archive between its two re-opens
 //   "report-probe-apartment"      the interface probe writes the COM
 //                                 apartment it runs in to the debug output
+//   "token-not-in-admin-group"    the token check of the elevated relaunch
+//                                 finds no Administrators group
 bool TestSeamEnabled(const char* name);
 
 // The value of the environment variable "LITE_INSTALLER_SEAM_" + |name|.
@@ -35,6 +37,9 @@ bool TestSeamEnabled(const char* name);
 //                      full (not hash-only) answer in the trust verification
 //   "INTERFACE_PROBE_TIMEOUT_MS"  how long the interface check waits for
 //                      its probing copy (3000 ms otherwise)
+//   "RUNAS_FAILURE"    "ERROR,INSTANCE": the elevated relaunch's
+//                      ShellExecuteExW fails, leaving that last error and
+//                      instance code (a refused prompt is "1223,0")
 bool TestSeamValue(const char* name, std::string* value);
 
 }  // namespace lite_util
