@@ -49,6 +49,25 @@ class ToolkitTestCase(unittest.TestCase):
         self.addCleanup(showcase.close)
         return showcase.wait_ready()
 
+    def on_screen(self, s, name, check, timeout=90):
+        """Runs |check| with a pixel reader of a fresh screenshot until it
+        passes. Wine copies painted windows to the X server on its own
+        schedule; under emulation on a loaded machine a half-copied window
+        stayed unchanged for more than a second, so a steady screen is no
+        proof that the copy is done. A real fault fails every screenshot
+        until |timeout| and is reported with the last one."""
+        path = os.path.join(self.temp_dir, name + ".png")
+        deadline = time.monotonic() + timeout
+        while True:
+            image = Screenshot(path)
+            x, y, _, _ = s.window()
+            try:
+                return check(lambda px, py: image.pixel(x + px, y + py))
+            except AssertionError:
+                if time.monotonic() > deadline:
+                    raise
+            time.sleep(1)
+
 
 class GeometryTest(ToolkitTestCase):
 
@@ -199,24 +218,15 @@ class GeometryTest(ToolkitTestCase):
 
 class PixelTest(ToolkitTestCase):
 
-    def shot(self, s, name):
-        # Wine copies painted windows to the X server on its own schedule
-        # (slowly under emulation): the screen is read once it is steady.
-        path = os.path.join(self.temp_dir, name + ".png")
-        image = Screenshot(path)
-        for _ in range(15):
-            time.sleep(1.5)
-            again = Screenshot(path)
-            if again.data == image.data:
-                break
-            image = again
-        x, y, _, _ = s.window()
-        return lambda px, py: image.pixel(x + px, y + py)
-
     def check_states(self, variant, factor):
         s = self.start("--variant=" + variant, "--screen=states",
                        "--force-device-scale-factor=" + factor)
-        at = self.shot(s, "states_%s_%s" % (variant, factor))
+        self.on_screen(s, "states_%s_%s" % (variant, factor),
+                       lambda at: self.check_state_pixels(s, at, variant,
+                                                          factor))
+        return s
+
+    def check_state_pixels(self, s, at, variant, factor):
         states = s.states()
         # Progress bars: 0 % only the track, 37 % split, 100 % only fill.
         for ident, (kind, percent) in states.items():
@@ -282,7 +292,6 @@ class PixelTest(ToolkitTestCase):
             want_text = tuple(round(b * (255 - opacity) / 255) for b in background)
         self.assertTrue(near(strongest, want_text, 10),
                         (strongest, want_text, background))
-        return s
 
     def test_states_at_each_scale(self):
         for variant in VARIANTS:
@@ -406,11 +415,9 @@ class InputTest(ToolkitTestCase):
         self.assertEqual(self.click_box_twice(s),
                          ["clicked 109 checked 0", "clicked 109 checked 1"])
         # The owner-drawn box shows its own state: unchecked, then checked.
-        x, y, _, _ = s.window()
         bx, by, _, _ = s.rect(109)
-        image = Screenshot(os.path.join(self.temp_dir, "owner_drawn.png"))
-        self.assertTrue(near(image.pixel(x + bx + 4 + 8, y + by + 4 + 13),
-                             YELLOW, 4))
+        self.on_screen(s, "owner_drawn", lambda at: self.assertTrue(
+            near(at(bx + 4 + 8, by + 4 + 13), YELLOW, 4)))
 
 
 def accessible(*hwnds):
