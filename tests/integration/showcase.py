@@ -13,9 +13,9 @@ import harness
 class Showcase:
     """control_showcase.exe running in the background; its report lines."""
 
-    def __init__(self, *args, env=None):
+    def __init__(self, *args, env=None, program="control_showcase.exe"):
         self.process = subprocess.Popen(
-            [harness.WINE, harness.bin_path("control_showcase.exe")] +
+            [harness.WINE, harness.bin_path(program)] +
             list(args), env=dict(harness.WINE_ENV, **(env or {})),
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
             stdin=subprocess.DEVNULL, start_new_session=True)
