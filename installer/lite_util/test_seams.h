@@ -35,6 +35,8 @@ bool TestSeamEnabled(const char* name);
 //                      full (not hash-only) answer in the trust verification
 //   "INTERFACE_PROBE_TIMEOUT_MS"  how long the interface check waits for
 //                      its probing copy (3000 ms otherwise)
+//   "OPEN_URL_RECORD"  a file the download error dialog appends the
+//                      download page's address to instead of opening it
 bool TestSeamValue(const char* name, std::string* value);
 
 }  // namespace lite_util

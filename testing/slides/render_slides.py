@@ -13,6 +13,10 @@ import subprocess
 import sys
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "..", "resources", "artwork"))
+from render_pictures import jpeg_size  # noqa: E402
+
 # The language mark in the slide's corner, as stroked paths (no fonts).
 LANGUAGE_MARKS = {
     "en": "<path d='M0 0 H40 M0 0 V60 H40 M0 30 H30'/>"
@@ -20,23 +24,6 @@ LANGUAGE_MARKS = {
     "ru": "<path d='M0 60 V0 H28 Q46 0 46 15 Q46 30 28 30 H0 M26 30 L46 60'/>"
           "<path d='M66 0 V42 Q66 60 86 60 Q106 60 106 42 V0'/>",
 }
-
-
-def jpeg_size(data):
-    if data[:2] != b"\xff\xd8":
-        raise ValueError("not a JPEG")
-    i = 2
-    while i + 9 < len(data):
-        if data[i] != 0xFF:
-            i += 1
-            continue
-        marker = data[i + 1]
-        length = struct.unpack(">H", data[i + 2:i + 4])[0]
-        if 0xC0 <= marker <= 0xCF and marker not in (0xC4, 0xC8, 0xCC):
-            height, width = struct.unpack(">HH", data[i + 5:i + 9])
-            return width, height
-        i += 2 + length
-    raise ValueError("no frame header")
 
 
 def png(width, height, rgb):

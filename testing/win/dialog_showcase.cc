@@ -31,22 +31,13 @@
 #include "installer/ui/error_dialog_factory.h"
 #include "installer/ui/notice_dialog.h"
 #include "installer/ui/scale.h"
+#include "testing/win/probe_output.h"
 
 namespace lite_installer {
 namespace {
 
 constexpr UINT_PTR kFindDialogTimer = 1;
 constexpr UINT kRunDialog = WM_APP + 1;
-
-std::string Utf8(const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                      &out[0], size, nullptr, nullptr);
-  return out;
-}
 
 // Line breaks of a text as "\n", so that a report stays on one line.
 std::string OneLine(const std::wstring& text) {
@@ -61,23 +52,6 @@ std::string OneLine(const std::wstring& text) {
   }
   return out;
 }
-
-void Say(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(stdout, format, args);
-  va_end(args);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
-
-class StdoutLogSink : public lite_util::LogSink {
- public:
-  void Emit(const lite_util::LogRecord& record) override {
-    Say("log %s %s: %s", lite_util::LogSeverityName(record.severity),
-        record.function_name, record.text.c_str());
-  }
-};
 
 // Parameters from the switch only; nothing goes to the registry.
 class SwitchOnlyDistribInfoParams : public DistribInfoParams {

@@ -30,29 +30,13 @@
 #include "installer/ui/scale.h"
 #include "installer/ui/slide_show.h"
 #include "installer/ui/slide_source.h"
+#include "testing/win/probe_output.h"
 
 namespace lite_installer {
 namespace {
 
 constexpr UINT_PTR kSlideTimer = 1;
 constexpr UINT_PTR kEndTimer = 2;
-
-void Say(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(stdout, format, args);
-  va_end(args);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
-
-class StdoutLogSink : public lite_util::LogSink {
- public:
-  void Emit(const lite_util::LogRecord& record) override {
-    Say("log %s %s: %s", lite_util::LogSeverityName(record.severity),
-        record.function_name, record.text.c_str());
-  }
-};
 
 // The Facetune variant's pictures: its first screen and progress screen
 // (802 x 430), as the main window hands them over.
@@ -69,7 +53,10 @@ int64_t PrivateBytes() {
   GetProcessMemoryInfo(GetCurrentProcess(),
                        reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                        sizeof(counters));
-  return static_cast<int64_t>(counters.PrivateUsage);
+  // Wine leaves PrivateUsage 0; its PagefileUsage is the same commit charge.
+  SIZE_T bytes = counters.PrivateUsage ? counters.PrivateUsage
+                                       : counters.PagefileUsage;
+  return static_cast<int64_t>(bytes);
 }
 
 int64_t ThreadCpuMilliseconds() {

@@ -10,7 +10,7 @@ import time
 import unittest
 
 import harness
-from showcase import Screenshot, Showcase, xdotool
+from showcase import Showcase, steady_screenshot, xdotool
 
 BOX = (397, 174)
 BUTTON = (120, 28)
@@ -285,13 +285,7 @@ class PixelTest(DialogTestCase):
     def test_box_is_white_with_the_buttons_drawn(self):
         s = self.start("--variant=confirm")
         path = os.path.join(harness.BUILD_DIR, "dialog_window_test_confirm.png")
-        image = Screenshot(path)
-        for _ in range(15):
-            time.sleep(1.0)
-            again = Screenshot(path)
-            if again.data == image.data:
-                break
-            image = again
+        image = steady_screenshot(path, 15)
         x, y, w, h = s.dialog()
         # The box's surface away from text and buttons.
         for px, py in ((8, 8), (w - 8, 8), (8, h - 8), (20, 110)):

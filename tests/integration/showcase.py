@@ -148,3 +148,16 @@ class Screenshot:
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
         return tuple(self.data[i:i + 3])
+
+
+def steady_screenshot(path, tries=15, pause=1.0):
+    """A screenshot once two in a row are equal: Wine copies painted windows
+    to the X server on its own schedule (slowly under emulation)."""
+    image = Screenshot(path)
+    for _ in range(tries):
+        time.sleep(pause)
+        again = Screenshot(path)
+        if again.data == image.data:
+            break
+        image = again
+    return image
