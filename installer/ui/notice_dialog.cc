@@ -77,9 +77,13 @@ NoticeDialog::~NoticeDialog() {
 }
 
 INT_PTR NoticeDialog::RunModal(HWND owner) {
+  LOG(INFO) << "Notice " << heading_id_ << "/" << text_id_ << " shown";
   INT_PTR result = DialogWindow::RunModal(owner);
   if (result == -1 || result == 0)
     PLOG(ERROR) << "Failed to show dialog " << heading_id_;
+  else
+    LOG(INFO) << "Notice " << heading_id_ << "/" << text_id_ << " ended with "
+              << static_cast<int>(result);
   return result;
 }
 
@@ -147,6 +151,10 @@ void NoticeDialog::SetTexts() {
   heading_font_.Set(CreateArialFont(16));
   text_font_.Set(CreateArialFont(13));
   SetItemText(kNoticeHeadingId, heading_id_, language_id_);
+  // The heading is also the window's title: the box shows no caption, but
+  // the taskbar button (an app window) and screen readers name it.
+  const std::wstring heading = LoadLocalizedString(heading_id_, language_id_);
+  ::SetWindowTextW(hwnd(), heading.substr(0, heading.find(L'\n')).c_str());
   SetItemTextDirect(kNoticeTextId, Text());
   if (HWND text = TextControl())
     ::SendMessageW(text, WM_SETFONT,
