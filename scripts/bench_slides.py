@@ -19,7 +19,6 @@ sys.path.insert(0, os.path.join(TOP, "testing", "service"))
 import harness  # noqa: E402
 import slide_endpoints  # noqa: E402
 import wine_proxy  # noqa: E402
-from web_service import WebService  # noqa: E402
 
 HOST = "download.cdn.kelvra.example"
 SECONDS = int(os.environ.get("SECONDS_OF_SHOW", "60"))
@@ -40,13 +39,9 @@ def show(base, seconds, period_ms):
 
 
 def main():
-    service = WebService()
-    service.start()
-    proxy = wine_proxy.PrefixProxy(service, harness.WINE_ENV,
-                                   harness.bin_path("add_root_cert.exe"),
-                                   harness.WINE)
+    service, proxy = wine_proxy.start_service_with_prefix_proxy(
+        harness.WINE_ENV, harness.bin_path("add_root_cert.exe"), harness.WINE)
     try:
-        proxy.__enter__()
         files = slide_endpoints.folder_files(harness.BUILD_DIR, "facetune/en")
         pictures = sorted(files.values())
         for number in range(2, 32):

@@ -67,18 +67,8 @@ class DialogShowcase(Showcase):
         super().__init__(*args, env=env, program="dialog_showcase.exe")
 
     def wait_ready(self):
-        self.wait_for(lambda l: l == "ready")
-        deadline = time.monotonic() + 30
-        while time.monotonic() < deadline:
-            found = subprocess.run(
-                ["xdotool", "search", "--onlyvisible", "--name",
-                 "Kelvra dialog"], stdout=subprocess.PIPE,
-                stderr=subprocess.DEVNULL, timeout=30).stdout.strip()
-            if found:
-                break
-            time.sleep(0.2)
-        time.sleep(0.5)
-        return self
+        # The showcase titles the dialog once it has reported it.
+        return super().wait_ready("ready", "Kelvra dialog")
 
     def dialog(self):
         return tuple(int(v) for v in self.value("dialog")[1:])

@@ -48,16 +48,16 @@ class Showcase:
         raise AssertionError("showcase never said it; it said:\n" +
                              "\n".join(self.lines[-40:]))
 
-    def wait_ready(self):
+    def wait_ready(self, ready_line="painted", window_name="Kelvra showcase"):
         # Every control has been painted once the window is shown.
-        self.wait_for(lambda l: l == "painted")
+        self.wait_for(lambda l: l == ready_line)
         # And the X server shows it (Wine maps its windows asynchronously;
         # a pointer event sent before that lands on the root window).
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
             found = subprocess.run(
                 ["xdotool", "search", "--onlyvisible", "--name",
-                 "Kelvra showcase"], stdout=subprocess.PIPE,
+                 window_name], stdout=subprocess.PIPE,
                 stderr=subprocess.DEVNULL, timeout=30).stdout.strip()
             if found:
                 break

@@ -15,7 +15,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                 "..", "..", "testing", "service"))
 import slide_endpoints  # noqa: E402
 import wine_proxy  # noqa: E402
-from web_service import WebService  # noqa: E402
 
 PROBE = "slide_probe.exe"
 HOST = "download.cdn.kelvra.example"
@@ -28,17 +27,8 @@ def setUpModule():
     global _service, _prefix_proxy
     if not harness.BUILD_DIR:
         return
-    _service = WebService()
-    _service.start()
-    _prefix_proxy = wine_proxy.PrefixProxy(
-        _service, harness.WINE_ENV, harness.bin_path("add_root_cert.exe"),
-        harness.WINE)
-    try:
-        _prefix_proxy.__enter__()
-    except Exception:
-        _prefix_proxy.restore()
-        _service.stop()
-        raise
+    _service, _prefix_proxy = wine_proxy.start_service_with_prefix_proxy(
+        harness.WINE_ENV, harness.bin_path("add_root_cert.exe"), harness.WINE)
 
 
 def tearDownModule():
