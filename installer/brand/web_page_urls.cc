@@ -23,6 +23,34 @@ constexpr const char* kCarriedKeys[] = {
     "calypso", "custo",      "expcalypso", "football",
     "lang",    "partner_id", "tablo",      "kvpartner_id"};
 
+constexpr const char* kWebSiteHosts[] = {kBelarusHost, kInternationalHost,
+                                         kTurkeyHost, kUkraineHost,
+                                         kRussiaHost};
+
+bool IsHexDigit(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') ||
+         (c >= L'A' && c <= L'F');
+}
+
+// The query of a download page address: unreserved characters, "=", "&"
+// and complete "%XX" escapes only.
+bool IsPlainQuery(const std::wstring& query) {
+  for (size_t i = 0; i < query.size(); ++i) {
+    wchar_t c = query[i];
+    if ((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') ||
+        (c >= L'0' && c <= L'9') || c == L'-' || c == L'.' || c == L'_' ||
+        c == L'~' || c == L'=' || c == L'&')
+      continue;
+    if (c == L'%' && i + 2 < query.size() && IsHexDigit(query[i + 1]) &&
+        IsHexDigit(query[i + 2])) {
+      i += 2;
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
 const char* WebSiteHost(const std::string& brand_id) {
   if (brand_id == "by")
     return kBelarusHost;
@@ -81,6 +109,23 @@ std::string BuildDownloadPageUrl(const std::string& brand_id,
       url += param.first + "=" + EscapeUrlValue(param.second) + "&";
   }
   return url + "full=1" + "&code=" + "lite_install_failed";
+}
+
+std::string DownloadPageHost(const std::string& brand_id) {
+  return WebSiteHost(brand_id);
+}
+
+bool IsAcceptedDownloadPageUrl(const std::wstring& url,
+                               const std::string& host) {
+  for (const char* candidate : kWebSiteHosts) {
+    if (!host.empty() && host != candidate) continue;
+    const std::wstring prefix =
+        L"https://" + lite_util::WidenBytes(candidate) + L"/download?";
+    if (url.compare(0, prefix.size(), prefix) == 0 &&
+        IsPlainQuery(url.substr(prefix.size())))
+      return true;
+  }
+  return false;
 }
 
 std::string GetDownloadPageUrl(const BrandInfo& brand,

@@ -27,6 +27,16 @@ std::string GetDownloadPageUrl(const BrandInfo& brand,
                                const DistribInfoParams& distrib);
 std::string BuildDownloadPageUrl(const std::string& brand_id,
                                  const DistribParamsMap& params);
+// The web site host whose download page GetDownloadPageUrl gives for the
+// brand.
+std::string DownloadPageHost(const std::string& brand_id);
+// Whether |url| may be handed to the shell as the download page: exactly
+// "https://" + |host| + "/download?" followed only by unreserved
+// characters, "=", "&" and well-formed "%XX" escapes (no space, quote, "#",
+// second "?" or anything that could make the shell open something else).
+// An empty |host| accepts any of the web site's country hosts.
+bool IsAcceptedDownloadPageUrl(const std::wstring& url,
+                               const std::string& host);
 
 // The brand's licence URL + "?lang=" + the brand's language, percent-
 // encoded, widened byte by byte; without the language when it holds a

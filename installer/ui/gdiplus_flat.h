@@ -13,6 +13,7 @@ using GpImage = void;
 using GpGraphics = void;
 
 constexpr int kOk = 0;
+constexpr int kInvalidParameter = 2;
 constexpr int kUnitPixel = 2;
 constexpr int kInterpolationHighQualityBilinear = 6;
 constexpr int kInterpolationNearestNeighbor = 5;

@@ -42,7 +42,28 @@ ResourceBitmap ResourceBitmap::Load(HMODULE module, int id,
     LOG(ERROR) << "Picture resource " << id << " not found";
     return bitmap;
   }
-  // The stream owns a movable copy and frees it on its last release.
+  int status = 0;
+  ResourceBitmap decoded = Decode(bytes, size, unit_scale, &status);
+  if (decoded.IsEmpty()) {
+    ELOG(ERROR, ERROR_INVALID_DATA)
+        << "Failed to load a bitmap (picture " << id << ", GDI+ status "
+        << status << ")";
+  }
+  return decoded;
+}
+
+ResourceBitmap ResourceBitmap::FromMemory(const void* bytes, size_t size,
+                                          double unit_scale, int* status) {
+  return Decode(bytes, size, unit_scale, status);
+}
+
+ResourceBitmap ResourceBitmap::Decode(const void* bytes, size_t size,
+                                      double unit_scale, int* status) {
+  ResourceBitmap bitmap;
+  if (status) *status = gdiplus::kInvalidParameter;
+  if (!bytes || size == 0) return bitmap;
+  // The stream owns a movable copy and frees it on its last release; GDI+
+  // keeps the stream for as long as it may decode from it.
   lite_util::ScopedGlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, size));
   void* target = memory.IsValid() ? ::GlobalLock(memory.Get()) : nullptr;
   if (!target) {
@@ -59,13 +80,9 @@ ResourceBitmap ResourceBitmap::Load(HMODULE module, int id,
   }
   memory.Take();
   void* image = nullptr;
-  int status = GdipLoadImageFromStreamICM(stream.Get(), &image);
-  if (status != gdiplus::kOk || !image) {
-    ELOG(ERROR, ERROR_INVALID_DATA)
-        << "Failed to load a bitmap (picture " << id << ", GDI+ status "
-        << status << ")";
-    return bitmap;
-  }
+  int result = GdipLoadImageFromStreamICM(stream.Get(), &image);
+  if (status) *status = result;
+  if (result != gdiplus::kOk || !image) return bitmap;
   bitmap.SetImage(image, unit_scale);
   return bitmap;
 }
@@ -152,6 +169,26 @@ void ResourceBitmap::DrawInto(void* graphics, const RECT& rect) const {
       static_cast<float>(rect.bottom - rect.top), 0, 0,
       static_cast<float>(pixel_width_), static_cast<float>(pixel_height_),
       gdiplus::kUnitPixel, nullptr, nullptr, nullptr);
+}
+
+}  // namespace lite_installer
+
+namespace lite_installer {
+
+void ResourceBitmap::DrawPartInto(void* graphics, const RECT& rect,
+                                  int source_x, int source_y) const {
+  if (!image_ || rect.right <= rect.left || rect.bottom <= rect.top) return;
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  GdipDrawImageRectRect(
+      graphics, image_.get(), static_cast<float>(rect.left),
+      static_cast<float>(rect.top), static_cast<float>(width),
+      static_cast<float>(height),
+      static_cast<float>(source_x / unit_scale_),
+      static_cast<float>(source_y / unit_scale_),
+      static_cast<float>(width / unit_scale_),
+      static_cast<float>(height / unit_scale_), gdiplus::kUnitPixel, nullptr,
+      nullptr, nullptr);
 }
 
 }  // namespace lite_installer

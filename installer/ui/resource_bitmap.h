@@ -25,6 +25,12 @@ class ResourceBitmap {
   // and must not be selected into a DC).
   static ResourceBitmap FromHBITMAP(HBITMAP bitmap);
 
+  // A picture decoded from |size| bytes (a downloaded slide) at
+  // |unit_scale|; empty when the bytes are no picture GDI+ can decode.
+  // |status| (may be null) receives the GDI+ status, 0 on success.
+  static ResourceBitmap FromMemory(const void* bytes, size_t size,
+                                   double unit_scale, int* status);
+
   bool IsEmpty() const { return !image_; }
   // Device size, truncated.
   int Width() const;
@@ -40,9 +46,19 @@ class ResourceBitmap {
   // Draws the whole picture stretched to |rect| through a GDI+ graphics
   // object (one that draws into a bitmap with alpha).
   void DrawInto(void* graphics, const RECT& rect) const;
+  // Draws the part of the picture at (|source_x|, |source_y|) (device
+  // pixels) with the size of |rect| into |rect| of a GDI+ graphics object.
+  void DrawPartInto(void* graphics, const RECT& rect, int source_x,
+                    int source_y) const;
+  // Image pixels, for checks of downloaded pictures.
+  UINT pixel_width() const { return pixel_width_; }
+  UINT pixel_height() const { return pixel_height_; }
 
  private:
   static ResourceBitmap Load(HMODULE module, int id, double unit_scale);
+  // Decodes a copy of |size| bytes through a stream on movable memory.
+  static ResourceBitmap Decode(const void* bytes, size_t size,
+                               double unit_scale, int* status);
   void SetImage(void* image, double unit_scale);
 
   std::shared_ptr<void> image_;

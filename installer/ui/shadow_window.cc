@@ -1,5 +1,7 @@
 #include "installer/ui/shadow_window.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "installer/lite_util/logging/log.h"
@@ -28,17 +30,84 @@ bool ShadowWindow::Create(HWND owner, const ShadowPictures& pictures,
   }
   int w = rect.right - rect.left;
   int h = rect.bottom - rect.top;
-  int width = w + 2 * margin;
-  int height = h + 2 * margin;
-  window_.Set(::CreateWindowExW(
-      WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE, L"STATIC",
-      nullptr, WS_POPUPWINDOW, rect.left - margin, rect.top - margin, width,
-      height, owner, nullptr, ::GetModuleHandleW(nullptr), nullptr));
+  grow_ = {margin, margin, margin, margin};
+  RECT bounds = {rect.left - margin, rect.top - margin, rect.right + margin,
+                 rect.bottom + margin};
+  return CreateLayered(
+      owner, bounds, WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE,
+      [&](void* graphics, BYTE*) {
+        if (!graphics) return;
+        RECT rects[8];
+        ShadowPieceRects(w, h, margin, overlap, rects);
+        for (int i = 0; i < 8; ++i) pictures.pieces[i].DrawInto(graphics, rects[i]);
+      });
+}
+
+bool ShadowWindow::CreateFromPicture(HWND owner, const ResourceBitmap& picture,
+                                     const RECT& grow) {
+  RECT rect;
+  if (!::GetWindowRect(owner, &rect)) {
+    PLOG(ERROR) << "No window rectangle for the shadow";
+    return false;
+  }
+  {
+    lite_util::ScopedGetDC screen(nullptr);
+    if (::GetDeviceCaps(screen.Get(), BITSPIXEL) < 32) return false;
+  }
+  RECT bounds = {rect.left - grow.left, rect.top - grow.top,
+                 rect.right + grow.right, rect.bottom + grow.bottom};
+  const int width = bounds.right - bounds.left;
+  const int height = bounds.bottom - bounds.top;
+  const int owner_width = rect.right - rect.left;
+  const int owner_height = rect.bottom - rect.top;
+  grow_ = grow;
+  return CreateLayered(
+      owner, bounds, WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE,
+      [&](void* graphics, BYTE* bits) {
+        if (graphics) {
+          // Quadrants: each corner of the picture goes to the same corner
+          // of the shadow, so a shadow of another size keeps its corners.
+          const int half_w = width / 2, half_h = height / 2;
+          const int pw = picture.Width(), ph = picture.Height();
+          const int right_w = width - half_w, bottom_h = height - half_h;
+          struct Quadrant {
+            RECT target;
+            int source_x, source_y;
+          } quadrants[4] = {
+              {{0, 0, half_w, half_h}, 0, 0},
+              {{half_w, 0, width, half_h}, pw - right_w, 0},
+              {{0, half_h, half_w, height}, 0, ph - bottom_h},
+              {{half_w, half_h, width, height}, pw - right_w, ph - bottom_h},
+          };
+          for (const Quadrant& q : quadrants)
+            picture.DrawPartInto(graphics, q.target, q.source_x, q.source_y);
+        }
+        if (bits) {
+          // The box itself is the owner's; only the rim stays.
+          const int x0 = grow.left;
+          const int x1 = std::min<int>(grow.left + owner_width - 1, width);
+          const int y1 = std::min<int>(grow.top + owner_height - 1, height);
+          for (int y = grow.top; y < y1 && x1 > x0; ++y) {
+            BYTE* row = bits + static_cast<size_t>(y) * width * 4;
+            std::memset(row + x0 * 4, 0, static_cast<size_t>(x1 - x0) * 4);
+          }
+        }
+      });
+}
+
+bool ShadowWindow::CreateLayered(
+    HWND owner, const RECT& bounds, DWORD ex_style,
+    const std::function<void(void* graphics, BYTE* bits)>& draw) {
+  const int width = bounds.right - bounds.left;
+  const int height = bounds.bottom - bounds.top;
+  if (width <= 0 || height <= 0) return false;
+  window_.Set(::CreateWindowExW(ex_style, L"STATIC", nullptr, WS_POPUPWINDOW,
+                                bounds.left, bounds.top, width, height, owner,
+                                nullptr, ::GetModuleHandleW(nullptr), nullptr));
   if (!window_.IsValid()) {
     PLOG(ERROR) << "Failed to create the shadow window";
     return false;
   }
-  margin_ = margin;
 
   // A 32-bpp top-down DIB section with premultiplied alpha: a bitmap
   // compatible with the screen has no alpha channel on many displays.
@@ -71,18 +140,15 @@ bool ShadowWindow::Create(HWND owner, const ShadowPictures& pictures,
         GdipGetImageGraphicsContext(image, &graphics) == gdiplus::kOk) {
       GdipSetInterpolationMode(graphics, gdiplus::kInterpolationNearestNeighbor);
       GdipSetPixelOffsetMode(graphics, gdiplus::kPixelOffsetHalf);
-      RECT rects[8];
-      ShadowPieceRects(w, h, margin, overlap, rects);
-      for (int i = 0; i < 8; ++i) {
-        const ResourceBitmap& piece = pictures.pieces[i];
-        piece.DrawInto(graphics, rects[i]);
-      }
+      draw(graphics, nullptr);
     }
     if (graphics) GdipDeleteGraphics(graphics);
     if (image) GdipDisposeImage(image);
+    // Direct pixel work after GDI+ has let go of the bits.
+    draw(nullptr, static_cast<BYTE*>(bits));
   }
   lite_util::ScopedSelectObject select(memory.Get(), dib.Get());
-  POINT origin = {rect.left - margin, rect.top - margin};
+  POINT origin = {bounds.left, bounds.top};
   SIZE size = {width, height};
   POINT source = {0, 0};
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
@@ -97,8 +163,8 @@ bool ShadowWindow::Create(HWND owner, const ShadowPictures& pictures,
 void ShadowWindow::Follow(HWND owner) {
   RECT rect;
   if (!window_.IsValid() || !::GetWindowRect(owner, &rect)) return;
-  ::SetWindowPos(window_.Get(), nullptr, rect.left - margin_,
-                 rect.top - margin_, 0, 0,
+  ::SetWindowPos(window_.Get(), nullptr, rect.left - grow_.left,
+                 rect.top - grow_.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

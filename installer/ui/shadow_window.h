@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/ui/resource_bitmap.h"
 
@@ -32,14 +34,31 @@ class ShadowWindow {
   // leaves no shadow.
   bool Create(HWND owner, const ShadowPictures& pictures, int margin,
               int overlap);
+  // Creates a click-through shadow of |owner| from one picture whose
+  // interior is the owner's box: the window rectangle grown by |grow| (left,
+  // top, right, bottom widths); each quadrant takes the same-sized area from
+  // the matching corner of |picture|, and the area under the owner is
+  // cleared. Needs a screen of at least 32 bits per pixel; false leaves no
+  // shadow.
+  bool CreateFromPicture(HWND owner, const ResourceBitmap& picture,
+                         const RECT& grow);
   // Places the shadow around |owner|'s window rectangle again.
   void Follow(HWND owner);
   void Show(bool show);
+  void Destroy() { window_.Close(); }
   HWND hwnd() const { return window_.Get(); }
 
  private:
+  // Creates the layered window at |bounds| and shows what |draw| paints
+  // into its 32-bpp premultiplied bitmap (a GDI+ graphics object and the
+  // bitmap's pixels).
+  bool CreateLayered(HWND owner, const RECT& bounds, DWORD ex_style,
+                     const std::function<void(void* graphics, BYTE* bits)>&
+                         draw);
+
   lite_util::ScopedWindow window_;
-  int margin_ = 0;
+  // How far the shadow reaches beyond the owner on each side.
+  RECT grow_ = {0, 0, 0, 0};
 };
 
 }  // namespace lite_installer

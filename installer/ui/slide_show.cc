@@ -7,17 +7,24 @@ namespace lite_installer {
 
 SlideShow::SlideShow(SIZE window_size, std::unique_ptr<SlideSource> source,
                      HBRUSH brush, float period_ms, int restart_index)
+    : SlideShow(window_size, std::move(source), brush, period_ms,
+                restart_index, &MonotonicMicroseconds) {}
+
+SlideShow::SlideShow(SIZE window_size, std::unique_ptr<SlideSource> source,
+                     HBRUSH brush, float period_ms, int restart_index,
+                     MicrosecondClock clock)
     : window_size_(window_size),
       source_(std::move(source)),
       brush_(brush),
       period_ms_(period_ms),
-      restart_index_(restart_index) {
+      restart_index_(restart_index),
+      clock_(std::move(clock)) {
   MakeSlide();
 }
 
 SlideShow::~SlideShow() = default;
 
-int64_t SlideShow::NowMicroseconds() {
+int64_t MonotonicMicroseconds() {
   LARGE_INTEGER now, frequency;
   ::QueryPerformanceCounter(&now);
   ::QueryPerformanceFrequency(&frequency);
@@ -31,12 +38,12 @@ void SlideShow::MakeSlide() {
   int height = picture_.Height();
   rect_ = {0, window_size_.cy - height, std::min<LONG>(width, window_size_.cx),
            window_size_.cy};
-  start_us_ = NowMicroseconds();
+  start_us_ = clock_();
   needs_repaint_ = true;
 }
 
 bool SlideShow::Tick() {
-  if (NowMicroseconds() >= start_us_ + static_cast<int64_t>(period_ms_) * 1000) {
+  if (clock_() >= start_us_ + static_cast<int64_t>(period_ms_) * 1000) {
     index_ = index_ == 0 ? restart_index_ : index_ + 1;
     MakeSlide();
   }

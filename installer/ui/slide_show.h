@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "installer/ui/resource_bitmap.h"
@@ -14,11 +15,20 @@
 
 namespace lite_installer {
 
+// A monotonic clock in microseconds.
+using MicrosecondClock = std::function<int64_t()>;
+// QueryPerformanceCounter in microseconds.
+int64_t MonotonicMicroseconds();
+
 class SlideShow {
  public:
   // |brush| stays the caller's. The first slide (index 0) starts now.
   SlideShow(SIZE window_size, std::unique_ptr<SlideSource> source,
             HBRUSH brush, float period_ms, int restart_index);
+  // The same with another clock (tests, probes).
+  SlideShow(SIZE window_size, std::unique_ptr<SlideSource> source,
+            HBRUSH brush, float period_ms, int restart_index,
+            MicrosecondClock clock);
   SlideShow(const SlideShow&) = delete;
   SlideShow& operator=(const SlideShow&) = delete;
   ~SlideShow();
@@ -33,16 +43,20 @@ class SlideShow {
   void Draw(HDC dc, const RECT& rect) const;
 
   int index() const { return index_; }
+  // The current slide's picture and its rectangle in the window.
+  const ResourceBitmap& picture() const { return picture_; }
+  const RECT& slide_rect() const { return rect_; }
+  SlideSource* source() const { return source_.get(); }
 
  private:
   void MakeSlide();
-  static int64_t NowMicroseconds();
 
   SIZE window_size_;
   std::unique_ptr<SlideSource> source_;
   HBRUSH brush_;
   float period_ms_;
   int restart_index_;
+  MicrosecondClock clock_;
   int index_ = 0;
   ResourceBitmap picture_;
   RECT rect_ = {0, 0, 0, 0};

@@ -93,3 +93,19 @@ class PrefixProxy:
 
     def __exit__(self, *exc):
         self.restore()
+
+
+def start_service_with_prefix_proxy(wine_env, add_root_cert, wine):
+    """A started WebService that the prefix uses as its proxy, and its
+    PrefixProxy (restore() it, then stop() the service, at the end)."""
+    from web_service import WebService
+    service = WebService()
+    service.start()
+    prefix_proxy = PrefixProxy(service, wine_env, add_root_cert, wine)
+    try:
+        prefix_proxy.__enter__()
+    except Exception:
+        prefix_proxy.restore()
+        service.stop()
+        raise
+    return service, prefix_proxy

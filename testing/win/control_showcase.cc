@@ -39,6 +39,7 @@
 #include "installer/ui/shadow_window.h"
 #include "installer/ui/text_drawing.h"
 #include "installer/ui/text_runs.h"
+#include "testing/win/probe_output.h"
 
 namespace lite_installer {
 namespace {
@@ -47,33 +48,6 @@ constexpr UINT kDestroyControl = WM_APP + 1;
 constexpr UINT kSetProgress = WM_APP + 2;
 constexpr UINT_PTR kStealCaptureTimer = 7;
 constexpr int kFirstStateId = 3000;
-
-std::string Utf8(const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                      &out[0], size, nullptr, nullptr);
-  return out;
-}
-
-void Say(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(stdout, format, args);
-  va_end(args);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
-
-class StdoutLogSink : public lite_util::LogSink {
- public:
-  void Emit(const lite_util::LogRecord& record) override {
-    Say("log %s %s: %s", lite_util::LogSeverityName(record.severity),
-        record.function_name, record.text.c_str());
-  }
-};
 
 std::wstring WindowText(HWND window) {
   wchar_t text[1024];

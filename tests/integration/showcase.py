@@ -13,9 +13,9 @@ import harness
 class Showcase:
     """control_showcase.exe running in the background; its report lines."""
 
-    def __init__(self, *args, env=None):
+    def __init__(self, *args, env=None, program="control_showcase.exe"):
         self.process = subprocess.Popen(
-            [harness.WINE, harness.bin_path("control_showcase.exe")] +
+            [harness.WINE, harness.bin_path(program)] +
             list(args), env=dict(harness.WINE_ENV, **(env or {})),
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
             stdin=subprocess.DEVNULL, start_new_session=True)
@@ -48,16 +48,16 @@ class Showcase:
         raise AssertionError("showcase never said it; it said:\n" +
                              "\n".join(self.lines[-40:]))
 
-    def wait_ready(self):
+    def wait_ready(self, ready_line="painted", window_name="Kelvra showcase"):
         # Every control has been painted once the window is shown.
-        self.wait_for(lambda l: l == "painted")
+        self.wait_for(lambda l: l == ready_line)
         # And the X server shows it (Wine maps its windows asynchronously;
         # a pointer event sent before that lands on the root window).
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
             found = subprocess.run(
                 ["xdotool", "search", "--onlyvisible", "--name",
-                 "Kelvra showcase"], stdout=subprocess.PIPE,
+                 window_name], stdout=subprocess.PIPE,
                 stderr=subprocess.DEVNULL, timeout=30).stdout.strip()
             if found:
                 break
@@ -148,3 +148,16 @@ class Screenshot:
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
         return tuple(self.data[i:i + 3])
+
+
+def steady_screenshot(path, tries=15, pause=1.0):
+    """A screenshot once two in a row are equal: Wine copies painted windows
+    to the X server on its own schedule (slowly under emulation)."""
+    image = Screenshot(path)
+    for _ in range(tries):
+        time.sleep(pause)
+        again = Screenshot(path)
+        if again.data == image.data:
+            break
+        image = again
+    return image
