@@ -150,14 +150,19 @@ class Screenshot:
         return tuple(self.data[i:i + 3])
 
 
-def steady_screenshot(path, tries=15, pause=1.0):
-    """A screenshot once two in a row are equal: Wine copies painted windows
-    to the X server on its own schedule (slowly under emulation)."""
-    image = Screenshot(path)
-    for _ in range(tries):
-        time.sleep(pause)
-        again = Screenshot(path)
-        if again.data == image.data:
-            break
-        image = again
-    return image
+def until_on_screen(path, check, timeout=90):
+    """Runs |check| with a fresh screenshot until it passes and returns its
+    result. Wine copies painted windows to the X server on its own schedule;
+    under emulation on a loaded machine a half-copied window stayed
+    unchanged for more than a second, so a steady screen is no proof that
+    the copy is done. A real fault fails every screenshot until |timeout|
+    and is reported with the last one."""
+    deadline = time.monotonic() + timeout
+    while True:
+        image = Screenshot(path)
+        try:
+            return check(image)
+        except AssertionError:
+            if time.monotonic() > deadline:
+                raise
+        time.sleep(1)

@@ -8,7 +8,7 @@ import time
 import unittest
 
 import harness
-from showcase import Screenshot, Showcase, xdotool
+from showcase import Showcase, until_on_screen, xdotool
 
 SCALES = ("1", "1.5", "2")
 VARIANTS = ("origin", "facetune")
@@ -49,24 +49,13 @@ class ToolkitTestCase(unittest.TestCase):
         self.addCleanup(showcase.close)
         return showcase.wait_ready()
 
-    def on_screen(self, s, name, check, timeout=90):
-        """Runs |check| with a pixel reader of a fresh screenshot until it
-        passes. Wine copies painted windows to the X server on its own
-        schedule; under emulation on a loaded machine a half-copied window
-        stayed unchanged for more than a second, so a steady screen is no
-        proof that the copy is done. A real fault fails every screenshot
-        until |timeout| and is reported with the last one."""
-        path = os.path.join(self.temp_dir, name + ".png")
-        deadline = time.monotonic() + timeout
-        while True:
-            image = Screenshot(path)
+    def on_screen(self, s, name, check):
+        """|check| with a reader of the window's pixels (window coordinates)
+        on a screenshot, until it passes."""
+        def run(image):
             x, y, _, _ = s.window()
-            try:
-                return check(lambda px, py: image.pixel(x + px, y + py))
-            except AssertionError:
-                if time.monotonic() > deadline:
-                    raise
-            time.sleep(1)
+            return check(lambda px, py: image.pixel(x + px, y + py))
+        return until_on_screen(os.path.join(self.temp_dir, name + ".png"), run)
 
 
 class GeometryTest(ToolkitTestCase):
