@@ -221,11 +221,13 @@ TEST_F(InstallerFlowTest, AResumedArchiveThatFailsVerificationIsFetchedOnceMore)
     installer.AllowInstallation();
     EXPECT_EQ(c.result, installer.InstallBrowser());
     EXPECT_EQ(c.downloads, installer.downloads_);
-    if (c.result != 0)
+    if (c.result != 0) {
       EXPECT_EQ(kArchiveNotVerified, installer.setup_exit_code());
+    }
     // Each download went to a file of its own, and none is left.
-    if (installer.archives_.size() == 2)
+    if (installer.archives_.size() == 2) {
       EXPECT_NE(installer.archives_[0], installer.archives_[1]);
+    }
     EXPECT_TRUE(TempFiles().empty());
   }
 }
