@@ -72,7 +72,12 @@ def run_interactive(temp_dir, env):
     driver = main_window.MainWindowDriver(PROGRAM, INSTALLER_ARGS,
                                           temp_dir=temp_dir, env=env)
     try:
-        tree = driver.wait_first_screen(timeout=300)
+        try:
+            tree = driver.wait_first_screen(timeout=300)
+        except AssertionError as error:
+            # The report below says how the installer ended.
+            print("no first screen: %s" % error)
+            return InteractiveResult(driver.wait(timeout=300))
         first = driver.screenshot(os.path.join(SCREENSHOTS, "first_screen.png"))
         print("first screen: %s" % first)
         x, y = driver.point_of(tree, 1)
@@ -146,8 +151,10 @@ def main():
         print("\n--- last lines of lite_installer.log")
         lines = harness.read_log(temp_dir)
         if not SILENT:
-            with open(os.path.join(SCREENSHOTS, "lite_installer.log"), "w") as f:
+            log_copy = os.path.join(harness.BUILD_DIR, "main_job_installer.log")
+            with open(log_copy, "w") as f:
                 f.write("\n".join(lines) + "\n")
+            print("(the whole log: %s)" % log_copy)
         print("\n".join(lines[-25:]))
         print("\nexit_code=%d (0x%08x)" % (result.exit_code,
                                          result.exit_code & 0xFFFFFFFF))

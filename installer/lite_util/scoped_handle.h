@@ -177,6 +177,14 @@ struct WindowTraits {
   static void CloseHandle(Handle h) { ::DestroyWindow(h); }
 };
 
+// An icon loaded with LoadImageW (not a shared one).
+struct IconTraits {
+  using Handle = HICON;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::DestroyIcon(h); }
+};
+
 // Session, connection and request handles of WinINet.
 struct InternetHandleTraits {
   using Handle = HINTERNET;
@@ -250,6 +258,7 @@ using ScopedFont = GenericScopedHandle<GdiObjectTraits<HFONT>>;
 using ScopedBrush = GenericScopedHandle<GdiObjectTraits<HBRUSH>>;
 using ScopedRegion = GenericScopedHandle<GdiObjectTraits<HRGN>>;
 using ScopedWindow = GenericScopedHandle<WindowTraits>;
+using ScopedIcon = GenericScopedHandle<IconTraits>;
 using ScopedMemoryDC = GenericScopedHandle<MemoryDcTraits>;
 using ScopedGlobalMemory = GenericScopedHandle<GlobalMemoryTraits>;
 using ScopedInternetHandle = GenericScopedHandle<InternetHandleTraits>;

@@ -93,7 +93,6 @@ class MainWindow : public DialogWindow, public InstallerDelegate {
   void SizeWindow();
   void CreateLicenseLine();
   void CreateControls();
-  void StackControls();
   void LayoutFirstScreen();
   void LayoutCheckboxes();
   void PlaceCheckBox(ImageCheckBox* box, const RECT& layout_rect);
@@ -148,6 +147,7 @@ class MainWindow : public DialogWindow, public InstallerDelegate {
 
   lite_util::ScopedFont tagline_font_, button_font_, text_font_, link_font_,
       large_font_, medium_font_, small_font_, small_link_font_;
+  lite_util::ScopedIcon big_icon_, small_icon_;
   ResourceBitmap background_;
   ResourceBitmap logo_;
   ResourceBitmap progress_background_;
@@ -175,6 +175,7 @@ class MainWindow : public DialogWindow, public InstallerDelegate {
   bool license_line_shown_ = false;
   bool progress_mode_ = false;
   bool closing_ = false;
+  bool painted_ = false;
   bool ended_ = false;
 
   std::atomic<HWND> window_handle_{nullptr};

@@ -436,6 +436,49 @@ class NoticeTest(MainWindowTestCase):
                     time.sleep(0.5)
                     main_window.xdotool("click", 1)
 
+    def test_cancel_button_resumes_and_goes_when_the_setup_runs(self):
+        # A slow archive: the progress screen shows the download for a while.
+        environment.serve_archive(rate=30000)
+        driver = self.start(["--distr-info-params=cancel=1"], messages=[
+            self.wait_go(), "kelvra.lite.close_window"])
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        tree = driver.wait_progress_screen(timeout=300)
+        self.assertEqual(tree.visible_controls(212)[0].rect, (698, 18, 12, 12))
+        driver.click(212)
+        # The question (a dialog, once there is one) answered with Resume.
+        self.answer_dialog(driver, 1)
+        time.sleep(1.0)
+        self.assertTrue(driver.running.is_running())
+        self.assertEqual(driver.tree().main()[5], 1)
+        # Once the setup runs it cannot be cancelled from here.
+        self.assertTrue(harness.wait_until(
+            lambda: os.path.exists(self.setup_record), timeout=300))
+        self.assertTrue(harness.wait_until(
+            lambda: not driver.tree().controls(212), timeout=60))
+        self.let_setup_go()
+        self.assertEqual(self.finish(driver), 0)
+
+    def answer_dialog(self, driver, button_id, timeout=5):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            tree = driver.tree()
+            for window in tree.windows:
+                if window[6] != main_window.DIALOG_CLASS or not window[5] or \
+                        window is tree.main():
+                    continue
+                for button in window[8]:
+                    if button.id == button_id and button.visible:
+                        main_window.xdotool(
+                            "mousemove",
+                            window[1] + button.x + button.width // 2,
+                            window[2] + button.y + button.height // 2)
+                        time.sleep(0.5)
+                        main_window.xdotool("click", 1)
+                        return True
+            time.sleep(0.3)
+        return False
+
     def test_errors_before_and_after_install(self):
         # Before Install: the archive cannot be had; shown when Install is
         # pressed.
