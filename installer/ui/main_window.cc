@@ -174,7 +174,11 @@ LANGID MainWindow::language() const {
 }
 
 int MainWindow::RunModal() {
-  return static_cast<int>(DialogWindow::RunModal(nullptr));
+  INT_PTR result = DialogWindow::RunModal(nullptr);
+  // -1: the dialog could not be made (no template, no display); the entry
+  // treats it like any result but 1.
+  if (result == -1) PLOG(ERROR) << "Failed to run the main window";
+  return static_cast<int>(result);
 }
 
 // ---------------------------------------------------------------------------
