@@ -36,14 +36,14 @@ TICKS = os.sysconf("SC_CLK_TCK")
 
 def installer_first_paint(work):
     temp = tempfile.mkdtemp(prefix="paint-", dir=work)
-    windows_temp = harness.to_windows_path(temp)
-    env = dict(harness.WINE_ENV, TEMP=windows_temp, TMP=windows_temp, **SEAMS)
     log = os.path.join(temp, "lite_installer.log")
     began = time.monotonic()
+    # Through the launcher, which gives the program its TEMP (Wine takes
+    # TEMP from the prefix's registry otherwise).
     process = subprocess.Popen(
-        [harness.WINE, harness.bin_path(harness.INSTALLER_SEAMS)], env=env,
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-        start_new_session=True)
+        harness.launcher_command(harness.INSTALLER_SEAMS, [], temp, SEAMS),
+        env=harness.WINE_ENV, stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL, start_new_session=True)
     elapsed = None
     pid = None
     while time.monotonic() - began < 300:
@@ -58,22 +58,31 @@ def installer_first_paint(work):
         subprocess.run([harness.WINE, "taskkill", "/F", "/PID", str(pid)],
                        env=harness.WINE_ENV, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=120)
-    process.wait(timeout=120)
+    try:
+        process.wait(timeout=120)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, 9)
+        process.wait()
     return elapsed
 
 
 def plain_first_paint():
     began = time.monotonic()
     process = subprocess.Popen(
-        [harness.WINE, harness.bin_path("control_showcase.exe"), "--plain",
-         "--bench"], env=harness.WINE_ENV, stdout=subprocess.PIPE,
-        stderr=subprocess.DEVNULL)
+        harness.launcher_command("control_showcase.exe",
+                                 ["--plain", "--bench"]),
+        env=harness.WINE_ENV, stdout=subprocess.PIPE,
+        stderr=subprocess.DEVNULL, start_new_session=True)
     elapsed = None
     for raw in process.stdout:
         if raw.startswith(b"bench "):
             elapsed = time.monotonic() - began
             break
-    process.wait(timeout=120)
+    try:
+        process.wait(timeout=120)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, 9)
+        process.wait()
     process.stdout.close()
     return elapsed
 
