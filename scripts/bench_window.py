@@ -22,14 +22,11 @@ import time
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 sys.path.insert(0, os.path.join(TOP, "tests", "integration"))
-sys.path.insert(0, os.path.join(TOP, "testing", "certs"))
 import harness  # noqa: E402
 import install_env  # noqa: E402
-import signed_setup  # noqa: E402
 from main_window import MainWindowDriver  # noqa: E402
 
 RUNS = int(os.environ.get("BENCH_RUNS", "5"))
-PAD_PARTS, PAD_PART_SIZE = 7, 15 << 20   # about 105 MiB of random bytes
 SEAMS = {"LITE_INSTALLER_TEST_SEAMS": "log-window-progress"}
 TICKS = os.sysconf("SC_CLK_TCK")
 
@@ -196,18 +193,7 @@ def main():
         print("%-40s %8.2f" % ("ratio", statistics.median(installer) /
                                statistics.median(plain)))
 
-        padded = os.path.join(work, "padded_setup.exe")
-        with open(harness.bin_path("test_setup.exe"), "rb") as f:
-            data = f.read()
-        with open(padded, "wb") as f:
-            f.write(data)
-        signed_setup.add_resources(
-            padded, [("PADDING", "PART%d" % i, os.urandom(PAD_PART_SIZE))
-                     for i in range(PAD_PARTS)],
-            harness.bin_path("set_resources.exe"), harness.WINE,
-            harness.WINE_ENV)
-        archive = environment.build_archive(
-            padded, os.path.join(work, "browser-setup.arc"))
+        archive = environment.build_padded_archive(work)
         environment.serve_archive(file=archive)
         exit_code, cpu, first_idle, progress_idle, wall = interactive_cpu(
             environment, work)

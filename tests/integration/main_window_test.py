@@ -42,6 +42,39 @@ def localized(string_id, language="en"):
     raise AssertionError("no string %d" % string_id)
 
 
+def click_dialog_button(driver, button_ids):
+    """Clicks, in a dialog the installer shows besides its main window, the
+    first button of |button_ids| that is there; True when it clicked."""
+    tree = driver.tree()
+    for window in tree.windows:
+        if window[6] != main_window.DIALOG_CLASS or not window[5] or \
+                window is tree.main():
+            continue
+        for ident in button_ids:
+            for button in window[8]:
+                if button.id == ident and button.visible and button.width > 0:
+                    main_window.xdotool(
+                        "mousemove", window[1] + button.x + button.width // 2,
+                        window[2] + button.y + button.height // 2)
+                    time.sleep(0.5)
+                    main_window.xdotool("click", 1)
+                    return True
+    return False
+
+
+class ExitCode(int):
+    """An exit code that shows the installer's log when it is not the one
+    a test expected."""
+
+    def __new__(cls, value, log):
+        code = super().__new__(cls, value)
+        code.log = log
+        return code
+
+    def __repr__(self):
+        return "%d (the log ends:\n%s)" % (int(self), self.log)
+
+
 class MainWindowTestCase(harness.InstallerTestCase):
 
     def setUp(self):
@@ -101,24 +134,16 @@ class MainWindowTestCase(harness.InstallerTestCase):
 
     def finish(self, driver, timeout=300):
         """Waits for the end; answers any dialog the window shows (the
-        second button, else the first) as a person would."""
+        second button, else the first) as a person would. The exit code
+        comes with the end of the log, for the failure message."""
+        return ExitCode(self.finish_run(driver, timeout),
+                        "\n".join(harness.read_log(self.temp_dir)[-40:]))
+
+    def finish_run(self, driver, timeout):
         deadline = time.monotonic() + timeout
         while driver.running.is_running() and time.monotonic() < deadline:
-            tree = driver.tree()
-            main = tree.main()
-            for window in tree.windows:
-                if (window[6] == main_window.DIALOG_CLASS and window[5] and
-                        window is not main):
-                    buttons = [c for c in window[8] if c.id in (213, 1) and
-                               c.visible and c.width > 0]
-                    if buttons:
-                        self.saw_dialog = True
-                        button = sorted(buttons, key=lambda c: -c.id)[0]
-                        main_window.xdotool(
-                            "mousemove", window[1] + button.x + button.width // 2,
-                            window[2] + button.y + button.height // 2)
-                        time.sleep(0.5)
-                        main_window.xdotool("click", 1)
+            if click_dialog_button(driver, (213, 1)):
+                self.saw_dialog = True
             time.sleep(0.5)
         return driver.wait(timeout=60)
 
@@ -412,7 +437,7 @@ class NoticeTest(MainWindowTestCase):
                     answered_by_dialog = True
             self.assertLess(time.monotonic(), deadline)
             if answered_by_dialog:
-                self.finish_one_dialog(driver)
+                click_dialog_button(driver, (213,))
             time.sleep(0.5)
         self.assertTrue(driver.running.is_running())
         self.assertEqual(driver.tree().main()[5], 1, driver.tree().windows)
@@ -421,20 +446,6 @@ class NoticeTest(MainWindowTestCase):
         answers = self.setup_answers()
         self.assertEqual(answers[0], "kelvra.corp.user_browser_exists=%d" %
                          (0 if answered_by_dialog else 1))
-
-    def finish_one_dialog(self, driver):
-        tree = driver.tree()
-        for window in tree.windows:
-            if window[6] != main_window.DIALOG_CLASS or not window[5] or \
-                    window is tree.main():
-                continue
-            for button in window[8]:
-                if button.id == 213 and button.visible and button.width > 0:
-                    main_window.xdotool(
-                        "mousemove", window[1] + button.x + button.width // 2,
-                        window[2] + button.y + button.height // 2)
-                    time.sleep(0.5)
-                    main_window.xdotool("click", 1)
 
     def test_cancel_button_resumes_and_goes_when_the_setup_runs(self):
         # A slow archive: the progress screen shows the download for a while.
@@ -462,20 +473,8 @@ class NoticeTest(MainWindowTestCase):
     def answer_dialog(self, driver, button_id, timeout=5):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            tree = driver.tree()
-            for window in tree.windows:
-                if window[6] != main_window.DIALOG_CLASS or not window[5] or \
-                        window is tree.main():
-                    continue
-                for button in window[8]:
-                    if button.id == button_id and button.visible:
-                        main_window.xdotool(
-                            "mousemove",
-                            window[1] + button.x + button.width // 2,
-                            window[2] + button.y + button.height // 2)
-                        time.sleep(0.5)
-                        main_window.xdotool("click", 1)
-                        return True
+            if click_dialog_button(driver, (button_id,)):
+                return True
             time.sleep(0.3)
         return False
 
