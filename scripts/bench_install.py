@@ -16,13 +16,10 @@ import time
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 sys.path.insert(0, os.path.join(TOP, "tests", "integration"))
-sys.path.insert(0, os.path.join(TOP, "testing", "certs"))
 import harness  # noqa: E402
 import install_env  # noqa: E402
-import signed_setup  # noqa: E402
 
 RUNS = int(os.environ.get("BENCH_RUNS", "3"))
-PAD_PARTS, PAD_PART_SIZE = 7, 15 << 20   # about 105 MiB of random bytes
 
 
 def stamp(line):
@@ -51,18 +48,7 @@ def main():
     environment.start()
     work = tempfile.mkdtemp(prefix="lite-bench-install-")
     try:
-        padded = os.path.join(work, "padded_setup.exe")
-        with open(harness.bin_path("test_setup.exe"), "rb") as f:
-            data = f.read()
-        with open(padded, "wb") as f:
-            f.write(data)
-        signed_setup.add_resources(
-            padded, [("PADDING", "PART%d" % i, os.urandom(PAD_PART_SIZE))
-                     for i in range(PAD_PARTS)],
-            harness.bin_path("set_resources.exe"), harness.WINE,
-            harness.WINE_ENV)
-        archive = environment.build_archive(
-            padded, os.path.join(work, "browser-setup.arc"))
+        archive = environment.build_padded_archive(work)
         environment.serve_archive(file=archive)
         size = os.path.getsize(archive)
         rows = []

@@ -194,6 +194,14 @@ struct OwnThreadWindowTraits {
   }
 };
 
+// An icon loaded with LoadImageW (not a shared one).
+struct IconTraits {
+  using Handle = HICON;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsHandleValid(Handle h) { return h != nullptr; }
+  static void CloseHandle(Handle h) { ::DestroyIcon(h); }
+};
+
 // Session, connection and request handles of WinINet.
 struct InternetHandleTraits {
   using Handle = HINTERNET;
@@ -268,6 +276,7 @@ using ScopedBrush = GenericScopedHandle<GdiObjectTraits<HBRUSH>>;
 using ScopedRegion = GenericScopedHandle<GdiObjectTraits<HRGN>>;
 using ScopedWindow = GenericScopedHandle<WindowTraits>;
 using ScopedOwnThreadWindow = GenericScopedHandle<OwnThreadWindowTraits>;
+using ScopedIcon = GenericScopedHandle<IconTraits>;
 using ScopedMemoryDC = GenericScopedHandle<MemoryDcTraits>;
 using ScopedGlobalMemory = GenericScopedHandle<GlobalMemoryTraits>;
 using ScopedInternetHandle = GenericScopedHandle<InternetHandleTraits>;

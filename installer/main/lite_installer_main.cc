@@ -116,8 +116,13 @@ int RunInstallation(const CommandLine& command_line,
   }
   MainWindow window(&brand, &distrib, true);
   int result = window.RunModal();
-  if (result == 1 && window.installer())
+  if (result == 1 && window.installer()) {
+    // The window may end while the setup still runs (a newer browser is
+    // installed): its exit code is known once the install thread is done.
+    if (!window.installer()->WaitForInstallAsync())
+      PLOG_AS(ERROR, kEntry) << "The installation did not end in time";
     return window.installer()->setup_exit_code();
+  }
   LOG_AS(INFO, kEntry) << "User cancelled installation.";
   return kUserCancelledExitCode;
 }

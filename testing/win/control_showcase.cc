@@ -28,6 +28,7 @@
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/main/command_line.h"
 #include "installer/main/ui_environment.h"
+#include "installer/ui/control_order.h"
 #include "installer/ui/custom_progress_bar.h"
 #include "installer/ui/dialog_window.h"
 #include "installer/ui/image_button.h"
@@ -231,31 +232,9 @@ class Showcase : public DialogWindow {
       shadow_.Create(hwnd(), pictures, Scale(8),
                      Scale(layout_->ShadowCornerOverlap()));
     }
-    StackControls();
+    // The main window's tab and z-order.
+    StackControls(hwnd(), {1, 213, 214, 109, 112, 110, 218, 223});
     ReportLayout();
-  }
-
-  // The main window's tab and z-order: the Install button on top, then the
-  // chain 1, 213, 109, 112, 110, 218, 223, each after the one before; text
-  // areas below them, and no control painting over its siblings.
-  void StackControls() {
-    for (HWND child = GetWindow(hwnd(), GW_CHILD); child;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-      SetWindowLongPtrW(child, GWL_STYLE,
-                        GetWindowLongPtrW(child, GWL_STYLE) | WS_CLIPSIBLINGS);
-    }
-    HWND previous = HWND_TOP;
-    for (int id : {1, 213, 214, 109, 112, 110, 218, 223}) {
-      for (HWND child = GetWindow(hwnd(), GW_CHILD); child;) {
-        HWND next = GetWindow(child, GW_HWNDNEXT);
-        if (GetDlgCtrlID(child) == id) {
-          SetWindowPos(child, previous, 0, 0, 0, 0,
-                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-          previous = child;
-        }
-        child = next;
-      }
-    }
   }
 
   // The same template with standard controls at the same places: the

@@ -14,7 +14,11 @@
 //   LITE_TEST_SETUP_MESSAGES="name:wparam,name:wparam,..."  sends each
 //     registered window message to the --progress-window handle in turn
 //     (lParam 0) and, when LITE_TEST_SETUP_ANSWERS names a file, writes
-//     each answer there as "name=answer" lines;
+//     the answers so far there as "name=answer" lines after each one (-1:
+//     no answer within 10 s).
+//     A wparam may be negative or hexadecimal ("-1", "0xFFFFFFFF"); a name
+//     "#N" posts the message number N instead; "wait:N" pauses N ms, and
+//     "wait-file:PATH" waits until the file PATH exists (up to a minute);
 //   LITE_TEST_SETUP_BROWSER_WINDOW_MS=N  leaves a "browser" behind: a
 //     second process that owns a message-only window of the installed
 //     browser's class for N milliseconds.
@@ -88,6 +92,7 @@ unsigned long long SwitchNumber(const wchar_t* command_line,
 
 void SendChosenMessages(HWND window) {
   std::wstring list = Environment(L"LITE_TEST_SETUP_MESSAGES");
+  std::wstring answers_path = Environment(L"LITE_TEST_SETUP_ANSWERS");
   std::string answers;
   size_t start = 0;
   while (start < list.size()) {
@@ -97,20 +102,42 @@ void SendChosenMessages(HWND window) {
     start = end + 1;
     size_t colon = item.find(L':');
     std::wstring name = item.substr(0, colon);
-    WPARAM wparam = colon == std::wstring::npos
-                        ? 0
-                        : std::wcstoul(item.c_str() + colon + 1, nullptr, 10);
-    UINT message = ::RegisterWindowMessageW(name.c_str());
+    std::wstring value =
+        colon == std::wstring::npos ? std::wstring() : item.substr(colon + 1);
+    if (name == L"wait") {
+      ::Sleep(static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10)));
+      continue;
+    }
+    if (name == L"wait-file") {
+      for (int i = 0; i < 600 && ::GetFileAttributesW(value.c_str()) ==
+                                     INVALID_FILE_ATTRIBUTES;
+           ++i) {
+        ::Sleep(100);
+      }
+      continue;
+    }
+    WPARAM wparam =
+        !value.empty() && value[0] == L'-'
+            ? static_cast<WPARAM>(
+                  static_cast<INT_PTR>(_wcstoi64(value.c_str(), nullptr, 10)))
+            : static_cast<WPARAM>(std::wcstoull(value.c_str(), nullptr, 0));
     DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutW(window, message, wparam, 0, SMTO_NORMAL, 10000,
-                               &answer)) {
-      answer = static_cast<DWORD_PTR>(-1);
+    if (!name.empty() && name[0] == L'#') {
+      UINT number =
+          static_cast<UINT>(std::wcstoul(name.c_str() + 1, nullptr, 10));
+      answer = ::PostMessageW(window, number, wparam, 0) ? 0 : -1;
+    } else {
+      UINT message = ::RegisterWindowMessageW(name.c_str());
+      if (!::SendMessageTimeoutW(window, message, wparam, 0, SMTO_NORMAL,
+                                 10000, &answer)) {
+        answer = static_cast<DWORD_PTR>(-1);
+      }
     }
     answers += lite_util::WideToUtf8(name) + "=" +
                std::to_string(static_cast<long long>(answer)) + "\n";
+    // Written after every answer, so that a test can follow along.
+    if (!answers_path.empty()) lite_util::WriteBinFile(answers_path, answers);
   }
-  std::wstring answers_path = Environment(L"LITE_TEST_SETUP_ANSWERS");
-  if (!answers_path.empty()) lite_util::WriteBinFile(answers_path, answers);
 }
 
 // The "installed browser": owns its message-only window for a while.

@@ -39,7 +39,7 @@ struct Received {
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wparam,
                                LPARAM lparam) {
-  if (message >= 0xC000) {
+  if (message >= 0xC000 || message == WM_APP + 100) {
     auto* received = reinterpret_cast<Received*>(
         ::GetWindowLongPtrW(window, GWLP_USERDATA));
     received->messages.emplace_back(message, wparam);
@@ -105,23 +105,39 @@ TEST(TestSetupTest, SendsTheChosenMessagesToTheProgressWindow) {
       {{L"LITE_TEST_SETUP_MESSAGES",
         L"kelvra.lite.set_install_progress:3,"
         L"kelvra.lite.set_import_progress:55,"
-        L"kelvra.corp.user_browser_exists:0,kelvra.lite.close_window"},
+        L"kelvra.corp.user_browser_exists:0,wait:10,"
+        L"kelvra.lite.set_import_progress:-1,"
+        L"kelvra.lite.set_import_progress:0xFFFFFFFF,#32868:7,"
+        L"kelvra.lite.close_window"},
        {L"LITE_TEST_SETUP_ANSWERS", answers},
        {L"LITE_TEST_SETUP_RECORD", record},
        {L"LITE_TEST_SETUP_EXIT_CODE", L"3221225477"}});
   EXPECT_EQ(3221225477u, code);
-  ASSERT_EQ(4u, received.messages.size());
+  ASSERT_EQ(7u, received.messages.size());
   const wchar_t* names[] = {
       L"kelvra.lite.set_install_progress", L"kelvra.lite.set_import_progress",
-      L"kelvra.corp.user_browser_exists", L"kelvra.lite.close_window"};
-  WPARAM wparams[] = {3, 55, 0, 0};
-  for (size_t i = 0; i < 4; ++i) {
+      L"kelvra.corp.user_browser_exists", L"kelvra.lite.set_import_progress",
+      L"kelvra.lite.set_import_progress"};
+  WPARAM wparams[] = {3, 55, 0, static_cast<WPARAM>(-1), 0xFFFFFFFFu};
+  for (size_t i = 0; i < 5; ++i) {
     EXPECT_EQ(::RegisterWindowMessageW(names[i]), received.messages[i].first);
     EXPECT_EQ(wparams[i], received.messages[i].second);
   }
+  // "#32868" is posted: it may arrive before or after the message sent
+  // after it.
+  int posted = received.messages[5].first == WM_APP + 100 ? 5 : 6;
+  EXPECT_EQ(static_cast<UINT>(WM_APP + 100), received.messages[posted].first);
+  EXPECT_EQ(7u, received.messages[posted].second);
+  EXPECT_EQ(::RegisterWindowMessageW(L"kelvra.lite.close_window"),
+            received.messages[posted == 5 ? 6 : 5].first);
+  // The answer to 0xFFFFFFFF is wParam + 1 in the width of a WPARAM.
+  std::string wrapped = sizeof(WPARAM) == 4 ? "0" : "4294967296";
   EXPECT_EQ(
       "kelvra.lite.set_install_progress=4\nkelvra.lite.set_import_progress=56\n"
-      "kelvra.corp.user_browser_exists=1\nkelvra.lite.close_window=1\n",
+      "kelvra.corp.user_browser_exists=1\n"
+      "kelvra.lite.set_import_progress=0\n"
+      "kelvra.lite.set_import_progress=" + wrapped + "\n"
+      "#32868=0\nkelvra.lite.close_window=1\n",
       lite_util::ReadFileForTest(answers));
   EXPECT_NE(std::string::npos,
             lite_util::ReadFileForTest(record).find("--progress-window=" +

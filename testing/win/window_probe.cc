@@ -56,9 +56,54 @@ BOOL CALLBACK PrintWindow(HWND window, LPARAM param) {
   return TRUE;
 }
 
+BOOL CALLBACK PrintChildGeometry(HWND child, LPARAM) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect),
+                  2);
+  std::wstring name = Class(child);
+  long position = -1;
+  long check = -1;
+  if (name == L"msctls_progress32")
+    position = static_cast<long>(SendMessageW(child, 0x0408 /* PBM_GETPOS */,
+                                              0, 0));
+  if (name == L"Button")
+    check = static_cast<long>(SendMessageW(child, BM_GETCHECK, 0, 0));
+  std::printf("child %d %llu %ld %ld %ld %ld %d %ld %ld %s %s\n",
+              GetDlgCtrlID(child),
+              static_cast<unsigned long long>(
+                  reinterpret_cast<UINT_PTR>(child)),
+              rect.left, rect.top, rect.right - rect.left,
+              rect.bottom - rect.top, IsWindowVisible(child) ? 1 : 0, position,
+              check, Utf8(name).c_str(), Utf8(Text(child)).c_str());
+  return TRUE;
+}
+
+BOOL CALLBACK PrintWindowGeometry(HWND window, LPARAM param) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != static_cast<DWORD>(param)) return TRUE;
+  RECT rect;
+  GetWindowRect(window, &rect);
+  std::printf("window %llu %ld %ld %ld %ld %d %s %s\n",
+              static_cast<unsigned long long>(
+                  reinterpret_cast<UINT_PTR>(window)),
+              rect.left, rect.top, rect.right - rect.left,
+              rect.bottom - rect.top, IsWindowVisible(window) ? 1 : 0,
+              Utf8(Class(window)).c_str(), Utf8(Text(window)).c_str());
+  EnumChildWindows(window, PrintChildGeometry, 0);
+  return TRUE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && std::wstring(argv[1]) == L"--tree") {
+    EnumWindows(PrintWindowGeometry,
+                static_cast<LPARAM>(std::wcstoul(argv[2], nullptr, 10)));
+    std::fflush(stdout);
+    return 0;
+  }
   if (argc != 2) return 2;
   if (std::wstring(argv[1]) == L"--foreground") {
     DWORD owner = 0;

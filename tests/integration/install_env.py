@@ -82,6 +82,19 @@ class InstallEnvironment:
               os.path.join(self.pki, "signer_a.key"), "sha256")],
             env=harness.WINE_ENV)
 
+    def build_padded_archive(self, work, parts=7, part_size=15 << 20):
+        """A signed test setup padded with |parts| resources of random bytes
+        (about 105 MiB by default), for the benchmarks."""
+        padded = os.path.join(work, "padded_setup.exe")
+        shutil.copyfile(harness.bin_path("test_setup.exe"), padded)
+        signed_setup.add_resources(
+            padded, [("PADDING", "PART%d" % i, os.urandom(part_size))
+                     for i in range(parts)],
+            harness.bin_path("set_resources.exe"), harness.WINE,
+            harness.WINE_ENV)
+        return self.build_archive(padded,
+                                  os.path.join(work, "browser-setup.arc"))
+
     def serve_archive(self, **options):
         """Every setup-archive URL answers with the signed test setup, or as
         |options| (the service's route options) say."""

@@ -1,0 +1,194 @@
+"""Drives the installer's main window from outside as a person would, for
+the main job and the window tests: the window's geometry read back with
+window_probe.exe, real pointer and keyboard input through the X display
+(xdotool), and screenshots of the window."""
+import os
+import subprocess
+import time
+
+import harness
+
+# The dialog class every template window has.
+DIALOG_CLASS = "#32770"
+
+
+class Control:
+    def __init__(self, fields, text):
+        (self.id, self.hwnd, self.x, self.y, self.width, self.height,
+         self.visible, self.position, self.check) = fields
+        self.window_class, _, self.text = text.partition(" ")
+
+    @property
+    def rect(self):
+        return (self.x, self.y, self.width, self.height)
+
+
+class WindowTree:
+    """One reading of the installer's windows (window_probe.exe --tree)."""
+
+    def __init__(self, pid):
+        output = subprocess.run(
+            [harness.WINE, harness.bin_path("window_probe.exe"), "--tree",
+             str(pid)], env=harness.WINE_ENV, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, timeout=120).stdout.decode(
+                "utf-8", "replace")
+        self.windows = []  # (hwnd, x, y, w, h, visible, class, text, children)
+        for line in output.splitlines():
+            line = line.rstrip("\r")
+            if line.startswith("window "):
+                parts = line.split(" ", 8)
+                numbers = [int(v) for v in parts[1:7]]
+                window_class = parts[7] if len(parts) > 7 else ""
+                text = parts[8] if len(parts) > 8 else ""
+                self.windows.append(numbers + [window_class, text, []])
+            elif line.startswith("child ") and self.windows:
+                parts = line.split(" ", 10)
+                fields = [int(v) for v in parts[1:10]]
+                self.windows[-1][8].append(
+                    Control(fields, " ".join(parts[10:])))
+
+    def main(self):
+        """The main window (the dialog that has the progress bar 215)."""
+        for window in self.windows:
+            if window[6] == DIALOG_CLASS and any(
+                    c.id == 215 for c in window[8]):
+                return window
+        return None
+
+    def controls(self, ident):
+        window = self.main()
+        return [c for c in window[8] if c.id == ident] if window else []
+
+    def control(self, ident):
+        found = self.controls(ident)
+        return found[0] if found else None
+
+    def visible_controls(self, ident):
+        return [c for c in self.controls(ident) if c.visible]
+
+
+class MainWindowDriver:
+    """The installer started in the background, its main window driven."""
+
+    def __init__(self, program, args=(), temp_dir=None, env=None):
+        self.running = harness.Running(program, args, temp_dir=temp_dir,
+                                       env=env)
+        self.pid = self.running.pid
+
+    def tree(self):
+        return WindowTree(self.pid)
+
+    def wait_for(self, predicate, timeout=120, what="the window"):
+        """The first reading of the windows for which |predicate| holds."""
+        deadline = time.monotonic() + timeout
+        while True:
+            tree = self.tree()
+            if tree.main() is not None and predicate(tree):
+                return tree
+            if time.monotonic() > deadline:
+                raise AssertionError("%s never came; the windows were:\n%s"
+                                     % (what, tree.windows))
+            if not self.running.is_running():
+                raise AssertionError("the installer ended before %s" % what)
+            time.sleep(0.3)
+
+    def wait_first_screen(self, timeout=120):
+        tree = self.wait_for(
+            lambda t: t.main()[5] == 1 and any(
+                c.visible and c.width > 0 for c in t.controls(1)),
+            timeout, "the first screen")
+        self.wait_mapped()
+        return tree
+
+    def wait_progress_screen(self, timeout=120):
+        tree = self.wait_for(
+            lambda t: t.main()[5] == 1 and any(
+                c.visible and c.width > 0 for c in t.controls(215)),
+            timeout, "the progress screen")
+        return tree
+
+    def wait_mapped(self, timeout=60):
+        """Until the X server shows the window (Wine maps its windows on its
+        own schedule; a pointer event before that lands on the root)."""
+        title = self.tree().main()[7]
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--name", title],
+                stdout=subprocess.PIPE,
+                stderr=subprocess.DEVNULL, timeout=30).stdout.strip()
+            if found:
+                break
+            time.sleep(0.3)
+        time.sleep(0.5)
+
+    def point_of(self, tree, ident, dx=None, dy=None):
+        window = tree.main()
+        control = tree.visible_controls(ident)[0]
+        x = window[1] + control.x + (control.width // 2 if dx is None else dx)
+        y = window[2] + control.y + (control.height // 2 if dy is None else dy)
+        return x, y
+
+    def click(self, ident, dx=None, dy=None):
+        """A real click: the pointer arrives from elsewhere, rests, clicks."""
+        x, y = self.point_of(self.tree(), ident, dx, dy)
+        xdotool("mousemove", x - 30, y - 30)
+        time.sleep(0.3)
+        xdotool("mousemove", x, y)
+        time.sleep(0.5)
+        xdotool("click", 1)
+
+    def key(self, name):
+        xdotool("key", name)
+
+    def screenshot(self, path, settle=True):
+        """The main window's area of the screen as a PNG, once the picture
+        is steady (Wine copies painted windows to X on its own schedule)."""
+        x, y, w, h = self.tree().main()[1:5]
+        previous = None
+        for _ in range(20 if settle else 1):
+            grab(path, x, y, w, h)
+            with open(path, "rb") as f:
+                data = f.read()
+            if data == previous:
+                break
+            previous = data
+            time.sleep(1.0)
+        return path
+
+    def wait(self, timeout=120):
+        return self.running.wait(timeout=timeout)
+
+    def close(self):
+        if self.running.is_running():
+            self.running.terminate_windows_process()
+        self.running.kill_launcher()
+        if not self.running.process.stdout.closed:
+            self.running.process.stdout.close()
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True,
+                   timeout=30)
+
+
+def grab(path, x, y, w, h):
+    subprocess.run(["import", "-window", "root", "-crop",
+                    "%dx%d+%d+%d" % (w, h, x, y), "+repage", path],
+                   check=True, timeout=60, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+
+
+def pixels(path):
+    """(width, height, pixel(x, y)) of a PNG through ImageMagick's PPM."""
+    ppm = subprocess.run(["convert", path, "-depth", "8", "ppm:-"],
+                         check=True, timeout=60,
+                         stdout=subprocess.PIPE).stdout
+    fields = ppm.split(b"\n", 3)
+    width, height = (int(v) for v in fields[1].split())
+    data = fields[3]
+
+    def pixel(x, y):
+        i = (y * width + x) * 3
+        return tuple(data[i:i + 3])
+    return width, height, pixel

@@ -1,0 +1,517 @@
+"""The interactive installation: the real installer (test build) with its
+main window under Xvfb, against the test service and the test setup, driven
+as a person would (xdotool clicks and keys), its windows read back with
+window_probe.exe, screenshots sampled, statistics decoded at the service."""
+import os
+import re
+import time
+
+import harness
+import main_window
+from install_env import environment
+from install_env import setUpModule as setUpInstallEnvironment
+from install_env import tearDownModule  # noqa: F401
+from main_window import MainWindowDriver, pixels
+
+import stats_endpoints
+from stats_endpoints import installation_reports, stat_events
+
+SEAMS = {"LITE_INSTALLER_TEST_SEAMS": "log-window-progress"}
+YELLOW = (255, 204, 0)
+USER_CANCELLED = 500
+TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def setUpModule():
+    setUpInstallEnvironment()
+    stats_endpoints.add_routes(environment.service)
+
+
+def near(a, b, tolerance=4):
+    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
+
+
+def localized(string_id, language="en"):
+    path = os.path.join(TOP, "resources", "strings",
+                        "strings_%s.rc.in" % language)
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            match = re.match(r'\s*%d,\s*"(.*)"' % string_id, line)
+            if match:
+                return match.group(1)
+    raise AssertionError("no string %d" % string_id)
+
+
+def click_dialog_button(driver, button_ids):
+    """Clicks, in a dialog the installer shows besides its main window, the
+    first button of |button_ids| that is there; True when it clicked."""
+    tree = driver.tree()
+    for window in tree.windows:
+        if window[6] != main_window.DIALOG_CLASS or not window[5] or \
+                window is tree.main():
+            continue
+        for ident in button_ids:
+            for button in window[8]:
+                if button.id == ident and button.visible and button.width > 0:
+                    main_window.xdotool(
+                        "mousemove", window[1] + button.x + button.width // 2,
+                        window[2] + button.y + button.height // 2)
+                    time.sleep(0.5)
+                    main_window.xdotool("click", 1)
+                    return True
+    return False
+
+
+class ExitCode(int):
+    """An exit code that shows the installer's log when it is not the one
+    a test expected."""
+
+    def __new__(cls, value, log):
+        code = super().__new__(cls, value)
+        code.log = log
+        return code
+
+    def __repr__(self):
+        return "%d (the log ends:\n%s)" % (int(self), self.log)
+
+
+class MainWindowTestCase(harness.InstallerTestCase):
+
+    def setUp(self):
+        super().setUp()
+        if not os.environ.get("DISPLAY"):
+            self.fail("window tests need a display (scripts/test.sh starts Xvfb)")
+        environment.service.clear_requests()
+        environment.serve_archive()
+        self.saw_dialog = False
+        self.answers = self.temp_dir + ".answers"
+        self.go = self.temp_dir + ".go"
+        for path in (self.answers, self.go):
+            self.addCleanup(lambda p=path: os.path.exists(p) and os.remove(p))
+
+    def start(self, args=(), messages=(), env=None):
+        """The installer with its window; the test setup will send
+        |messages| (its LITE_TEST_SETUP_MESSAGES items)."""
+        environment_values = dict(SEAMS)
+        environment_values.update({
+            "LITE_TEST_SETUP_RECORD": harness.to_windows_path(self.setup_record),
+            "LITE_TEST_SETUP_ANSWERS": harness.to_windows_path(self.answers),
+            "LITE_TEST_SETUP_MESSAGES": ",".join(messages),
+        })
+        environment_values.update(env or {})
+        driver = MainWindowDriver(harness.INSTALLER_SEAMS, list(args),
+                                  temp_dir=self.temp_dir,
+                                  env=environment_values)
+        self.addCleanup(driver.close)
+        return driver
+
+    def wait_go(self):
+        return "wait-file:" + harness.to_windows_path(self.go)
+
+    def let_setup_go(self):
+        with open(self.go, "w"):
+            pass
+
+    def shown_progress(self):
+        return [int(t.split(": ")[1]) for t in self.log_texts()
+                if t.startswith("Progress shown: ")]
+
+    def setup_answers(self):
+        with open(self.answers, encoding="utf-8") as f:
+            return [line.strip() for line in f if line.strip()]
+
+    def events(self):
+        return stat_events(environment.service)
+
+    def dialog_events(self):
+        return [(k, e.fields[k]) for e in self.events()
+                for k in ("clicked_button", "clicked_link", "choosen_checkbox")
+                if k in e.fields]
+
+    def wait_events(self, predicate, timeout=60):
+        self.assertTrue(harness.wait_until(lambda: predicate(self.events()),
+                                           timeout), self.events())
+
+    def finish(self, driver, timeout=300):
+        """Waits for the end; answers any dialog the window shows (the
+        second button, else the first) as a person would. The exit code
+        comes with the end of the log, for the failure message."""
+        return ExitCode(self.finish_run(driver, timeout),
+                        "\n".join(harness.read_log(self.temp_dir)[-40:]))
+
+    def finish_run(self, driver, timeout):
+        deadline = time.monotonic() + timeout
+        while driver.running.is_running() and time.monotonic() < deadline:
+            if click_dialog_button(driver, (213, 1)):
+                self.saw_dialog = True
+            time.sleep(0.5)
+        return driver.wait(timeout=60)
+
+
+class InteractiveInstallationTest(MainWindowTestCase):
+
+    def test_full_installation_with_clicks(self):
+        driver = self.start(messages=[
+            "kelvra.lite.set_install_progress:5",
+            "kelvra.lite.set_install_progress:6",
+            "kelvra.lite.set_install_progress:7",
+            self.wait_go(),
+            "kelvra.lite.set_import_progress:0",
+            "kelvra.lite.set_import_progress:50",
+            "kelvra.lite.set_import_progress:50",
+            "kelvra.lite.close_window"])
+        tree = driver.wait_first_screen(timeout=300)
+        window = tree.main()
+        # Origin at scale 1, centred on the 1920 x 1040 work area.
+        self.assertEqual(tuple(window[1:5]), (596, 320, 728, 400))
+        self.assertEqual(tree.control(1).rect, (557, 305, 112, 32))
+        self.assertEqual(tree.control(213).rect[:2], (698, 18))
+        # Check-box set 3: statistics at (60, 305), default browser at
+        # (314, 305); the privacy link under the statistics box.
+        stat, default = tree.control(110), tree.control(109)
+        self.assertEqual((stat.x, stat.y, stat.width), (60, 305, 248))
+        self.assertEqual((default.x, default.y, default.width), (314, 305, 223))
+        privacy = tree.control(218)
+        self.assertEqual((privacy.x, privacy.y), (84 + 4, stat.y + stat.height))
+        self.assertTrue(privacy.visible and privacy.width > 0)
+        self.assertEqual(tree.control(107).rect, (0, 182, 728, 68))
+        self.assertFalse(tree.visible_controls(215))
+        # The Install button is drawn from its picture: opaque yellow.
+        shot = driver.screenshot(os.path.join(self.temp_dir, "first.png"))
+        _, _, at = pixels(shot)
+        self.assertTrue(near(at(557 + 4, 305 + 16), YELLOW), at(561, 321))
+
+        # The download runs while the first screen is shown; its progress
+        # does not reach the bar before Install.
+        self.wait_events(lambda events: any(
+            e.action == "download" and e.stage == "finished" for e in events),
+            timeout=300)
+        self.assertEqual(self.shown_progress(), [])
+
+        driver.click(109)  # the default-browser box: off
+        self.wait_events(lambda events: any(
+            e.get("choosen_checkbox") == "default" for e in events))
+        driver.click(1)
+        tree = driver.wait_for(lambda t: any(c.position == 79
+                                             for c in t.controls(215)),
+                               timeout=300, what="progress 79")
+        bar = tree.control(215)
+        self.assertEqual(bar.rect, (392, 56, 292, 4))
+        self.assertEqual(tree.control(224).text, "79%")
+        for gone in (1, 109, 110, 218, 222, 223):
+            self.assertFalse(tree.controls(gone), gone)
+        shot = driver.screenshot(os.path.join(self.temp_dir, "progress.png"))
+        _, _, at = pixels(shot)
+        # 79 % of the bar is the opaque fill, the rest the dark track.
+        self.assertEqual(at(392 + 10, 57), YELLOW)
+        self.assertEqual(at(392 + 292 * 79 // 100 - 3, 57), YELLOW)
+        self.assertNotEqual(at(392 + 292 * 79 // 100 + 3, 57), YELLOW)
+        # Enter presses Install again: nothing happens a second time.
+        driver.key("Return")
+        time.sleep(1.0)
+        self.let_setup_go()
+
+        exit_code = self.finish(driver)
+        self.assertEqual(exit_code, 0)
+        # Stage 6 changes nothing; the repeated 90 is not shown twice.
+        self.assertEqual(self.shown_progress()[-4:], [75, 79, 80, 90])
+        self.assertNotIn(76, self.shown_progress())
+        self.assertTrue(all(0 <= p <= 100 for p in self.shown_progress()))
+        self.assertEqual(self.shown_progress().count(90), 1)
+        self.assertEqual(
+            self.setup_answers(),
+            ["kelvra.lite.set_install_progress=0"] * 3 +
+            ["kelvra.lite.set_import_progress=0"] * 3 +
+            ["kelvra.lite.close_window=0"])
+        texts = self.log_texts()
+        self.assertIn("--> Installer > MainWindow::OnInstallProgress: 75", texts)
+        self.assertIn("--> Installer > MainWindow::OnImportProgress: 50", texts)
+        self.assertIn("--> Installer > MainWindow::OnCloseWindow", texts)
+        # The user's choices: default browser unchecked, statistics kept.
+        command_line = self.setup_command_line()
+        self.assertNotIn("--make-browser-default-after-import", command_line)
+        self.assertIn("--send-statistics", command_line)
+        self.assertIn("--progress-window=%d" % window[0], command_line)
+        self.assertEqual(self.dialog_events(),
+                         [("choosen_checkbox", "default"),
+                          ("clicked_button", "install")])
+        actions = [e.action for e in self.events()]
+        self.assertEqual(actions.count("install_browser_button_clicked"), 1)
+        install_click = [i for i, e in enumerate(self.events())
+                         if e.get("clicked_button") == "install"][0]
+        self.assertEqual(actions[install_click + 1],
+                         "install_browser_button_clicked")
+        for event in self.events():
+            if "clicked_button" in event.fields or \
+                    "choosen_checkbox" in event.fields:
+                self.assertEqual(event["dialog_window"], "liteinstall")
+                self.assertEqual(event.kind, "kvbrowser_reinstall_dialog")
+        reports = installation_reports(environment.service)
+        self.assertEqual([r.result for r in reports], ["success"])
+
+
+class ClosingTest(MainWindowTestCase):
+
+    def test_close_button_on_the_first_screen(self):
+        driver = self.start()
+        driver.wait_first_screen(timeout=300)
+        driver.click(213)
+        self.assertEqual(driver.wait(timeout=180), USER_CANCELLED)
+        self.assertIn("User cancelled installation.", self.log_texts())
+        self.assertIn(("clicked_button", "cancel"), self.dialog_events())
+        reports = installation_reports(environment.service)
+        self.assertEqual([r.result for r in reports], ["cancelled"])
+        self.assertIsNone(self.setup_command_line())
+
+    def test_escape_records_cancel_and_alt_f4_closes(self):
+        driver = self.start()
+        driver.wait_first_screen(timeout=300)
+        driver.click(223)  # the licence link
+        self.wait_events(lambda events: any("clicked_link" in e.fields
+                                            for e in events))
+        driver.key("Escape")
+        self.wait_events(lambda events: any(
+            e.get("clicked_button") == "cancel" for e in events))
+        time.sleep(1.0)
+        tree = driver.tree()
+        self.assertTrue(driver.running.is_running())
+        self.assertEqual(tree.main()[5], 1)
+        self.assertTrue(tree.visible_controls(1))
+        link = [v for k, v in self.dialog_events() if k == "clicked_link"]
+        # As the statistics carry it ("=" travels as "_").
+        self.assertEqual(
+            link, ["https://legal.kelvra.example/browser_agreement/?lang_en"])
+        # Alt+F4: the system close command.
+        driver.click(107)  # focus back on the window's surface
+        driver.key("alt+F4")
+        self.assertEqual(driver.wait(timeout=180), USER_CANCELLED)
+        self.assertEqual([k for k, _ in self.dialog_events()],
+                         ["clicked_link", "clicked_button"])
+
+    def test_close_window_while_waiting_and_bad_values(self):
+        # The window waits for the install thread, which waits for the
+        # setup, which waits for the answer to close_window.
+        bad = ["1000", "-1", "0xFFFFFFFF"]
+        messages = (
+            ["kelvra.lite.set_import_progress:" + v for v in bad] +
+            ["kelvra.lite.set_install_progress:" + v for v in bad] +
+            ["#32868:" + v for v in bad] +
+            ["wait:500", "kelvra.lite.close_window"])
+        driver = self.start(messages=messages,
+                            env={"LITE_TEST_SETUP_EXIT_CODE": "17",
+                                 "LITE_TEST_SETUP_SLEEP_MS": "2000"})
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        self.assertEqual(self.finish(driver), 17)
+        answers = self.setup_answers()
+        # Answered before the window waited, not after 10 s without one.
+        self.assertEqual(answers[-1], "kelvra.lite.close_window=0")
+        shown = self.shown_progress()
+        self.assertTrue(shown)
+        self.assertTrue(all(0 <= p <= 100 for p in shown), shown)
+        texts = self.log_texts()
+        self.assertEqual(texts.count("Import progress out of range ignored"), 3)
+        self.assertFalse([t for t in texts if "OnInstallProgress" in t])
+
+
+class EdgeCaseTest(MainWindowTestCase):
+
+    def test_first_screen_skipped_by_the_parameters(self):
+        driver = self.start(
+            ["--distr-info-params=first=1&def=2&stat=1"],
+            messages=["kelvra.lite.set_install_progress:5"])
+        tree = driver.wait_progress_screen(timeout=300)
+        self.assertFalse(tree.controls(1))
+        self.assertFalse(tree.controls(109))
+        # The licence line on the progress screen until the first slide
+        # change.
+        self.assertTrue(tree.controls(1014))
+        # No close_window: the end of the installation ends the window,
+        # as the progress screen counts as the confirmed installation.
+        self.assertEqual(self.finish(driver), 0)
+        command_line = self.setup_command_line()
+        self.assertNotIn("--make-browser-default-after-import", command_line)
+        self.assertIn("--send-statistics", command_line)
+        self.assertIn(75, self.shown_progress())
+
+    def layout_of(self, args):
+        driver = self.start(args)
+        tree = driver.wait_first_screen(timeout=300)
+        placed = {i: tree.control(i).rect for i in (107, 109, 110, 112, 218)
+                  if tree.control(i) and tree.control(i).visible and
+                  tree.control(i).width > 0}
+        driver.close()
+        return placed
+
+    def test_check_box_sets(self):
+        H = 400
+        origin = {  # set: {id: (left, top, right)}
+            0: {},
+            1: {109: (60, 305, 525)},
+            2: {110: (60, 305, 308)},
+            3: {110: (60, 305, 308), 109: (314, 305, 537)},
+            4: {112: (60, 315, 525)},
+            5: {109: (60, 294, 525), 112: (60, 324, 525)},
+            6: {110: (60, 309, 525), 112: (60, 279, 525)},
+            7: {110: (60, 310, 525), 109: (60, 250, 525), 112: (60, 280, 525)},
+        }
+        parameters = {0: "def=1&stat=1", 1: "stat=1", 2: "def=1", 3: "def=3"}
+        for check_box_set, expected in sorted(origin.items()):
+            with self.subTest(set=check_box_set):
+                args = []
+                if check_box_set & 4:
+                    args.append("--brand-name=tb")
+                given = ("def=1&" if not check_box_set & 1 else "") + \
+                        ("stat=1" if not check_box_set & 2 else "")
+                given = parameters.get(check_box_set, given)
+                if given:
+                    args.append("--distr-info-params=" + given.strip("&"))
+                placed = self.layout_of(args)
+                for ident, (left, top, right) in expected.items():
+                    x, y, w, h = placed[ident]
+                    self.assertEqual((x, y, w), (left, top, right - left), ident)
+                    self.assertTrue(0 < h <= H - top, (ident, h))
+                boxes = {i for i in placed if i in (109, 110, 112)}
+                self.assertEqual(boxes, set(expected))
+                # The privacy link only with the statistics box.
+                self.assertEqual(218 in placed, 110 in expected)
+                tagline = placed[107]
+                self.assertEqual(tagline[1], 152 if check_box_set == 7 else 182)
+
+    def test_facetune_prefixes_and_buttons(self):
+        driver = self.start(["--brand-name=ua_uk"], messages=[
+            "kelvra.lite.set_import_progress:50", self.wait_go(),
+            "kelvra.lite.set_import_progress:56", "wait:30000"])
+        tree = driver.wait_first_screen(timeout=300)
+        self.assertEqual(tuple(tree.main()[3:5]), (802, 430))
+        self.assertEqual(tree.control(1).rect, (61, 333, 144, 48))
+        driver.click(1)
+        tree = driver.wait_for(lambda t: any(c.position == 90
+                                             for c in t.controls(215)),
+                               timeout=300, what="progress 90")
+        self.assertEqual(tree.control(224).text, localized(408, "uk") + "90%")
+        # The Facetune progress screen keeps its close button and shows
+        # the minimize button.
+        self.assertEqual(tree.visible_controls(213)[0].rect[:2], (767, 11))
+        self.assertEqual(tree.visible_controls(214)[0].rect[:2], (723, 11))
+        self.let_setup_go()
+        tree = driver.wait_for(lambda t: any(c.position == 91
+                                             for c in t.controls(215)),
+                               timeout=300, what="progress 91")
+        self.assertEqual(tree.control(224).text, localized(409, "uk") + "91%")
+        driver.click(214)
+        self.wait_events(lambda events: any(
+            e.get("clicked_button") == "minimize" for e in events))
+        driver.close()
+
+
+class NoticeTest(MainWindowTestCase):
+
+    def test_higher_version_ends_with_the_setup_code(self):
+        # The window ends while the setup still runs; the exit code is the
+        # setup's once the install thread is done.
+        driver = self.start(
+            messages=["kelvra.higher_version_exist"],
+            env={"LITE_TEST_SETUP_EXIT_CODE": "23",
+                 "LITE_TEST_SETUP_SLEEP_MS": "3000"})
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        self.assertEqual(self.finish(driver), 23)
+        self.assertEqual(self.setup_answers(),
+                         ["kelvra.higher_version_exist=0"])
+
+    def test_browser_exists_question_keeps_the_window(self):
+        driver = self.start(messages=[
+            "kelvra.corp.user_browser_exists", self.wait_go(),
+            "kelvra.lite.close_window"])
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        answered_by_dialog = False
+        deadline = time.monotonic() + 300
+        while not os.path.exists(self.answers) or not self.setup_answers():
+            # A real question dialog is answered with its Cancel button.
+            tree = driver.tree()
+            for window in tree.windows:
+                if window[6] == main_window.DIALOG_CLASS and window[5] and \
+                        window is not tree.main():
+                    answered_by_dialog = True
+            self.assertLess(time.monotonic(), deadline)
+            if answered_by_dialog:
+                click_dialog_button(driver, (213,))
+            time.sleep(0.5)
+        self.assertTrue(driver.running.is_running())
+        self.assertEqual(driver.tree().main()[5], 1, driver.tree().windows)
+        self.let_setup_go()
+        self.assertEqual(self.finish(driver), 0)
+        answers = self.setup_answers()
+        self.assertEqual(answers[0], "kelvra.corp.user_browser_exists=%d" %
+                         (0 if answered_by_dialog else 1))
+
+    def test_cancel_button_resumes_and_goes_when_the_setup_runs(self):
+        # A slow archive: the progress screen shows the download for a while.
+        environment.serve_archive(rate=30000)
+        driver = self.start(["--distr-info-params=cancel=1"], messages=[
+            self.wait_go(), "kelvra.lite.close_window"])
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        tree = driver.wait_progress_screen(timeout=300)
+        self.assertEqual(tree.visible_controls(212)[0].rect, (698, 18, 12, 12))
+        driver.click(212)
+        # The question (a dialog, once there is one) answered with Resume.
+        self.answer_dialog(driver, 1)
+        time.sleep(1.0)
+        self.assertTrue(driver.running.is_running())
+        self.assertEqual(driver.tree().main()[5], 1)
+        # Once the setup runs it cannot be cancelled from here.
+        self.assertTrue(harness.wait_until(
+            lambda: os.path.exists(self.setup_record), timeout=300))
+        self.assertTrue(harness.wait_until(
+            lambda: not driver.tree().controls(212), timeout=60))
+        self.let_setup_go()
+        self.assertEqual(self.finish(driver), 0)
+
+    def answer_dialog(self, driver, button_id, timeout=5):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if click_dialog_button(driver, (button_id,)):
+                return True
+            time.sleep(0.3)
+        return False
+
+    def test_errors_before_and_after_install(self):
+        # Before Install: the archive cannot be had; shown when Install is
+        # pressed.
+        environment.serve_archive(status=404)
+        driver = self.start(
+            env={"LITE_INSTALLER_SEAM_DOWNLOAD_RETRY_DELAY_MS": "10"})
+        driver.wait_first_screen(timeout=300)
+        self.wait_events(lambda events: any(
+            e.action == "download" and e.stage == "error" for e in events),
+            timeout=300)
+        self.assertTrue(driver.running.is_running())
+        self.assertEqual(driver.tree().main()[5], 1)
+        driver.click(1)
+        self.assertEqual(self.finish(driver), 401)
+        self.assertTrue(self.error_was_shown(), self.log_texts()[-20:])
+
+    def test_error_after_install_is_shown_at_once(self):
+        # The archive is the unsigned test setup: refused after Install.
+        environment.serve_archive(file=harness.bin_path("test_setup.exe"))
+        driver = self.start()
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        self.assertEqual(self.finish(driver), 402)
+        self.assertTrue(self.error_was_shown(), self.log_texts()[-20:])
+        self.assertIsNone(self.setup_command_line())
+
+    def error_was_shown(self):
+        # Through the dialog interface: a dialog window that the test
+        # answered, or the neutral interface's line for the dialog it
+        # stands for.
+        return self.saw_dialog or any(t.startswith("Dialog 423/")
+                                      for t in self.log_texts())
+
+
+if __name__ == "__main__":
+    import unittest
+    unittest.main()
