@@ -250,6 +250,69 @@ class InteractiveInstallationTest(MainWindowTestCase):
         self.assertEqual([r.result for r in reports], ["success"])
 
 
+class ElevationThroughTheWindowTest(MainWindowTestCase):
+    """The distribution parameter "uac" decides when the window starts the
+    elevated copy (under Wine "runas" starts it without a prompt); the copy
+    runs the setup, whose progress reaches the first window."""
+
+    def relaunches(self):
+        return [t for t in self.log_texts()
+                if t.startswith("Relaunch as admin: ")]
+
+    def install(self, uac, started_before_install):
+        driver = self.start(["--distr-info-params=uac=%s" % uac], messages=[
+            "kelvra.lite.set_install_progress:5",
+            "kelvra.lite.set_install_progress:7",
+            "kelvra.lite.close_window"])
+        driver.wait_first_screen(timeout=300)
+        self.assertEqual(bool(self.relaunches()), started_before_install,
+                         self.log_texts())
+        driver.click(1)
+        exit_code = self.finish(driver)
+        return driver, exit_code
+
+    def check_elevated_run(self, driver, exit_code):
+        self.assertEqual(exit_code, 0)
+        [relaunch] = self.relaunches()
+        self.assertIn("--run-as-admin", relaunch)
+        self.assertIn("--parent-installer-process-id=%d" % driver.pid,
+                      relaunch)
+        self.assertIn("fake_browser_arc", relaunch)
+        texts = self.log_texts()
+        # The copy logs into the same file: it ran the real archive.
+        self.assertIn("Start installer as admin", texts)
+        self.assertTrue(any(t.startswith("Verification succeeded: ")
+                            for t in texts))
+        self.assertIn("RunModule results: success=1 error_code=0", texts)
+        self.assertNotIn("Declined running the installer as admin", texts)
+        # The setup the copy ran had the archive, the data files and the
+        # user's choices in place of the placeholder.
+        command_line = self.setup_command_line()
+        self.assertNotIn("fake_browser_arc", command_line)
+        self.assertIn("--send-statistics", command_line)
+        self.assertIn("--make-browser-default-after-import", command_line)
+        self.assertIn("--installerdata=", command_line)
+        # Its progress reached the first window's bar.
+        self.assertIn(75, self.shown_progress())
+        self.assertIn(79, self.shown_progress())
+
+    def test_uac_1_starts_the_copy_when_the_window_opens(self):
+        driver, exit_code = self.install("1", started_before_install=True)
+        self.check_elevated_run(driver, exit_code)
+
+    def test_uac_0_starts_the_copy_after_install(self):
+        driver, exit_code = self.install("0", started_before_install=False)
+        self.check_elevated_run(driver, exit_code)
+
+    def test_uac_2_starts_no_copy_and_tells_the_setup(self):
+        _, exit_code = self.install("2", started_before_install=False)
+        self.assertEqual(exit_code, 0)
+        self.assertEqual(self.relaunches(), [])
+        self.assertNotIn("Start installer as admin", self.log_texts())
+        self.assertIn("--show-uac-at-browser-start",
+                      self.setup_command_line())
+
+
 class ClosingTest(MainWindowTestCase):
 
     def test_close_button_on_the_first_screen(self):
