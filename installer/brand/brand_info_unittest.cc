@@ -1,4 +1,5 @@
 #include "installer/brand/brand_info.h"
+#include "installer/brand/map_distrib_params_for_test.h"
 
 #include <windows.h>
 
@@ -313,22 +314,6 @@ TEST_F(BrandInfoTest, ServiceUrlsCarryTheUserIdAndTheVersion) {
             "https://a/ab?x=1&brand=b&partner=p" + tail + "&version=23.5.4.674");
 }
 
-// Distribution parameters without loading anything.
-class FakeDistribInfoParams : public DistribInfoParams {
- public:
-  explicit FakeDistribInfoParams(std::map<std::string, std::string> params)
-      : params_(std::move(params)) {}
-  bool Find(const std::string& key, std::string* value) const override {
-    auto it = params_.find(key);
-    if (it == params_.end()) return false;
-    *value = it->second;
-    return true;
-  }
-
- private:
-  std::map<std::string, std::string> params_;
-};
-
 TEST_F(BrandInfoTest, KvpinStateComesFromSettingsSwitchOrParameter) {
   const struct {
     const char* settings;
@@ -360,7 +345,7 @@ TEST_F(BrandInfoTest, KvpinStateComesFromSettingsSwitchOrParameter) {
     brand.ApplyBrandInfo(test_case.settings);
     std::map<std::string, std::string> params;
     if (test_case.kvpin_param) params["kvpin"] = test_case.kvpin_param;
-    FakeDistribInfoParams distrib(params);
+    MapParams distrib(params);
     EXPECT_EQ(brand.GetKvpinTrialState(
                   distrib, CommandLine::FromString(test_case.command_line)),
               test_case.expected)
@@ -370,7 +355,7 @@ TEST_F(BrandInfoTest, KvpinStateComesFromSettingsSwitchOrParameter) {
 
 TEST_F(BrandInfoTest, KvpinStateWithoutPinWarnsAboutTheSettingsState) {
   brand_.ApplyBrandInfo("{\"install\": {\"kvpin_trial_state\": \"2\"}}");
-  FakeDistribInfoParams distrib({});
+  MapParams distrib{ParamMap()};
   EXPECT_EQ(brand_.GetKvpinTrialState(distrib, CommandLine::FromString(L"p")),
             1);
   ASSERT_EQ(Texts("GetKvpinTrialState"),

@@ -1,4 +1,5 @@
 #include "installer/install/async_install_tasks.h"
+#include "installer/brand/map_distrib_params_for_test.h"
 
 #include <windows.h>
 
@@ -20,21 +21,6 @@
 
 namespace lite_installer {
 namespace {
-
-class MapDistribInfoParams : public DistribInfoParams {
- public:
-  explicit MapDistribInfoParams(std::map<std::string, std::string> values)
-      : values_(std::move(values)) {}
-  bool Find(const std::string& key, std::string* value) const override {
-    auto it = values_.find(key);
-    if (it == values_.end()) return false;
-    *value = it->second;
-    return true;
-  }
-
- private:
-  std::map<std::string, std::string> values_;
-};
 
 bool FileExists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -155,7 +141,7 @@ class AsyncInstallTasksTest : public testing::Test {
   std::unique_ptr<AsyncInstallTasks> Start(
       std::map<std::string, std::string> params,
       const BrandInfo* brand = nullptr) {
-    distrib_.reset(new MapDistribInfoParams(std::move(params)));
+    distrib_.reset(new MapParams(std::move(params)));
     return std::unique_ptr<AsyncInstallTasks>(new AsyncInstallTasks(
         brand ? brand : &brand_, distrib_.get(), [this] {
           return std::unique_ptr<HttpDownloader>(new FakeDownloader(&net_));
@@ -193,7 +179,7 @@ class AsyncInstallTasksTest : public testing::Test {
 
   std::vector<lite_util::LogRecord> log_;
   BrandInfo brand_{L"C:\\unused\\"};
-  std::unique_ptr<MapDistribInfoParams> distrib_;
+  std::unique_ptr<MapParams> distrib_;
   FakeNetwork net_;
   std::wstring variations_url_;
   std::wstring abt_url_;
@@ -207,7 +193,7 @@ TEST(SelectAsyncTasksTest, ParametersSwitchEachTask) {
   EXPECT_FALSE(none.server_config);
   EXPECT_FALSE(none.wallpapers);
 
-  MapDistribInfoParams off({{"vup", "0"}, {"abtup", ""}, {"webntp", "2"},
+  MapParams off({{"vup", "0"}, {"abtup", ""}, {"webntp", "2"},
                             {"scup", "yes"}, {"pwexp", ""}});
   AsyncTaskSelection selection = SelectAsyncTasks(&off);
   EXPECT_FALSE(selection.variations);
@@ -216,7 +202,7 @@ TEST(SelectAsyncTasksTest, ParametersSwitchEachTask) {
   EXPECT_FALSE(selection.server_config);
   EXPECT_FALSE(selection.wallpapers);
 
-  MapDistribInfoParams on({{"vup", "1"}, {"abtup", "1"}, {"webntp", "1"},
+  MapParams on({{"vup", "1"}, {"abtup", "1"}, {"webntp", "1"},
                            {"scup", "1"}, {"pwexp", "0"}});
   selection = SelectAsyncTasks(&on);
   EXPECT_TRUE(selection.variations);
@@ -396,7 +382,7 @@ TEST_F(AsyncInstallTasksTest, IgnoredCancelDoesNotHoldDestruction) {
   net_.answers[abt_url_] = Seed("abt");
   lite_util::ScopedEventHandle released(
       ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  distrib_.reset(new MapDistribInfoParams({}));
+  distrib_.reset(new MapParams(ParamMap()));
   {
     auto sentinel = std::make_shared<QueueReleased>(released.Get());
     FakeNetwork* net = &net_;
