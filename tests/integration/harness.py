@@ -190,6 +190,39 @@ def read_launcher_output(process, timeout, already=b""):
     return data
 
 
+def start_launcher(command, env):
+    """Starts the launcher with its standard error in a temporary file, so
+    that a launcher that dies before it reports anything can say why."""
+    errors = tempfile.TemporaryFile()
+    process = subprocess.Popen(
+        command, env=env, stdout=subprocess.PIPE, stderr=errors,
+        stdin=subprocess.DEVNULL, start_new_session=True)
+    process.errors = errors
+    return process
+
+
+def launcher_failure(process):
+    """How a launcher that reported nothing ended: its status and the end of
+    what Wine wrote to its standard error."""
+    try:
+        process.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+    process.errors.seek(0)
+    text = process.errors.read().decode("utf-8", "replace")
+    return "launcher status %s, stderr: %r" % (process.returncode,
+                                               text[-2000:])
+
+
+# Under CPU emulation (a kernel without 32-bit ELF support, see README) the
+# 32-bit Wine loader very rarely dies while starting the launcher, before
+# the launcher has started anything. A launcher that printed nothing at all
+# ran no program, so it is started once more; the cause goes to the test
+# output all the same.
+LAUNCH_ATTEMPTS = 2
+
+
 def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
                 timeout=90, debug_output=False, argv0=None):
     """Runs a Windows program to its end; returns its full exit code and,
@@ -199,31 +232,34 @@ def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
     A program still running after |timeout| seconds is ended (so that it
     holds no single-instance mutex over later tests) and the test fails
     with the end of its log, which tells where it stood."""
-    process = subprocess.Popen(
-        launcher_command(program, args, temp_dir, env, cwd, debug_output,
-                         argv0),
-        env=WINE_ENV,
-        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-        stdin=subprocess.DEVNULL, start_new_session=True)
-    try:
-        stdout = read_launcher_output(process, timeout)
-    except subprocess.TimeoutExpired as expired:
-        os.killpg(process.pid, signal.SIGKILL)
-        process.wait()
-        pid, _ = parse_launcher_output(
-            (expired.output or b"").decode("utf-8", "replace"))
-        if pid is not None:
-            subprocess.run([WINE, "taskkill", "/F", "/PID", str(pid)],
-                           env=WINE_ENV, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=60)
-        log = read_log(temp_dir) if temp_dir else []
-        raise AssertionError("%s did not end within %d s; its log ends:\n%s"
-                             % (program, timeout, "\n".join(log[-30:])))
-    output = stdout.decode("utf-8", "replace")
-    pid, exit_code = parse_launcher_output(output)
-    if exit_code is None:
-        raise AssertionError("no exit code reported: %r" % output)
-    return Result(exit_code, pid, output)
+    command = launcher_command(program, args, temp_dir, env, cwd,
+                               debug_output, argv0)
+    for attempt in range(LAUNCH_ATTEMPTS):
+        process = start_launcher(command, WINE_ENV)
+        try:
+            stdout = read_launcher_output(process, timeout)
+        except subprocess.TimeoutExpired as expired:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+            pid, _ = parse_launcher_output(
+                (expired.output or b"").decode("utf-8", "replace"))
+            if pid is not None:
+                subprocess.run([WINE, "taskkill", "/F", "/PID", str(pid)],
+                               env=WINE_ENV, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, timeout=60)
+            log = read_log(temp_dir) if temp_dir else []
+            raise AssertionError("%s did not end within %d s; its log ends:\n%s"
+                                 % (program, timeout, "\n".join(log[-30:])))
+        output = stdout.decode("utf-8", "replace")
+        pid, exit_code = parse_launcher_output(output)
+        if exit_code is not None:
+            return Result(exit_code, pid, output)
+        failure = launcher_failure(process)
+        if output or attempt + 1 == LAUNCH_ATTEMPTS:
+            raise AssertionError("no exit code reported: %r (%s)"
+                                 % (output, failure))
+        print("the launcher ended before it started %s (%s); starting it "
+              "again" % (program, failure), flush=True)
 
 
 class Running:
@@ -231,15 +267,19 @@ class Running:
 
     def __init__(self, program, args=(), temp_dir=None, env=None,
                  unix_env=None):
-        self.process = subprocess.Popen(
-            launcher_command(program, args, temp_dir, env),
-            env=dict(WINE_ENV, **(unix_env or {})),
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-            stdin=subprocess.DEVNULL, start_new_session=True)
-        line = read_line(self.process).decode().strip()
-        if not line.startswith("pid="):
-            self.kill_launcher()
-            raise AssertionError("program did not start: %r" % line)
+        command = launcher_command(program, args, temp_dir, env)
+        for attempt in range(LAUNCH_ATTEMPTS):
+            self.process = start_launcher(
+                command, dict(WINE_ENV, **(unix_env or {})))
+            line = read_line(self.process).decode().strip()
+            if line.startswith("pid="):
+                break
+            failure = launcher_failure(self.process)
+            if line or attempt + 1 == LAUNCH_ATTEMPTS:
+                raise AssertionError("program did not start: %r (%s)"
+                                     % (line, failure))
+            print("the launcher ended before it started %s (%s); starting "
+                  "it again" % (program, failure), flush=True)
         self.pid = int(line[4:])
 
     def is_running(self):
