@@ -281,29 +281,35 @@ class ElevationThroughTheWindowTest(MainWindowTestCase):
         return driver, exit_code
 
     def check_elevated_run(self, driver, exit_code):
+        texts = self.log_texts()
+        # Every check below shows the end of the log when it fails.
+        context = "\n".join(texts[-40:])
         self.assertEqual(exit_code, 0)
-        [relaunch] = self.relaunches()
+        relaunches = self.relaunches()
+        self.assertEqual(len(relaunches), 1, context)
+        relaunch = relaunches[0]
         self.assertIn("--run-as-admin", relaunch)
         self.assertIn("--parent-installer-process-id=%d" % driver.pid,
                       relaunch)
         self.assertIn("fake_browser_arc", relaunch)
-        texts = self.log_texts()
         # The copy logs into the same file: it ran the real archive.
-        self.assertIn("Start installer as admin", texts)
+        self.assertIn("Start installer as admin", texts, context)
         self.assertTrue(any(t.startswith("Verification succeeded: ")
-                            for t in texts))
-        self.assertIn("RunModule results: success=1 error_code=0", texts)
+                            for t in texts), context)
+        self.assertIn("RunModule results: success=1 error_code=0", texts,
+                      context)
         self.assertNotIn("Declined running the installer as admin", texts)
         # The setup the copy ran had the archive, the data files and the
         # user's choices in place of the placeholder.
         command_line = self.setup_command_line()
+        self.assertIsNotNone(command_line, context)
         self.assertNotIn("fake_browser_arc", command_line)
         self.assertIn("--send-statistics", command_line)
         self.assertIn("--make-browser-default-after-import", command_line)
         self.assertIn("--installerdata=", command_line)
         # Its progress reached the first window's bar.
-        self.assertIn(75, self.shown_progress())
-        self.assertIn(79, self.shown_progress())
+        self.assertIn(75, self.shown_progress(), context)
+        self.assertIn(79, self.shown_progress(), context)
 
     def test_uac_1_starts_the_copy_when_the_window_opens(self):
         driver, exit_code = self.install("1", started_before_install=True)
