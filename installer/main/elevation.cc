@@ -69,6 +69,12 @@ int ExecuteAsAdmin() {
                 << static_cast<uint32_t>(wait);
     return kElevatedFailure;
   }
+  // The handshake is over. The events' names are fixed, so holding them
+  // while the setup runs (it may outlive the first process by minutes)
+  // would keep the next installer on this desktop from making its own
+  // and elevating.
+  go_event.Close();
+  abort_event.Close();
 
   if (!ApplyDelayedParams(&setup)) return kElevatedFailure;
   std::wstring archive_path = setup.GetProgram();

@@ -8,6 +8,7 @@ stranger who fills the shared block and gives the go, and the relaunch
 failures this platform cannot produce, through the test build's seams."""
 import os
 import shutil
+import tempfile
 
 import harness
 from harness import InstallerTestCase
@@ -290,6 +291,45 @@ class HandshakeFailureTest(ElevationTestCase):
                       "synced, wr=2",
                       [r["text"].split(" - ")[0]
                        for r in self.records_by(copy_pid)])
+
+    def test_copy_running_its_setup_leaves_the_next_installation_free(self):
+        # The first installation's copy runs a setup that waits; its first
+        # process is gone (as when the window ended on a notice).
+        go = self.temp_dir + ".go"
+        self.addCleanup(lambda: os.path.exists(go) and os.remove(go))
+        first = harness.Running(
+            PROBE, self.probe_args("install"), temp_dir=self.temp_dir,
+            env={"LITE_TEST_SETUP_RECORD":
+                 harness.to_windows_path(self.setup_record),
+                 "LITE_TEST_SETUP_MESSAGES":
+                 "wait-file:" + harness.to_windows_path(go)})
+        self.addCleanup(first.kill_launcher)
+        self.assertTrue(harness.wait_until(
+            lambda: os.path.exists(self.setup_record), timeout=120))
+        first.terminate_windows_process()
+        # The next installation elevates all the same.
+        second_dir = tempfile.mkdtemp(prefix="lite-it-")
+        self.addCleanup(shutil.rmtree, second_dir, True)
+        second_record = os.path.join(second_dir, "setup-cmdline")
+        result = harness.run_program(
+            PROBE, self.probe_args("install"), temp_dir=second_dir,
+            env={"LITE_TEST_SETUP_RECORD":
+                 harness.to_windows_path(second_record)}, timeout=180)
+        values = probe_values(result.output)
+        texts = [r["text"] for r in
+                 harness.parse_log(harness.read_log(second_dir))]
+        self.assertEqual(values.get("relaunched"), "1", texts[-20:])
+        self.assertEqual(values.get("uac_declined"), "0")
+        self.assertEqual(values.get("copy_exit_code"), "0")
+        self.assertEqual(result.exit_code, 0)
+        self.assertTrue(os.path.exists(second_record))
+        # The first copy was still in its setup all that time.
+        self.assertNotIn("RunModule results: success=1 error_code=0",
+                         self.log_texts())
+        open(go, "w").close()
+        self.assertTrue(harness.wait_until(
+            lambda: "RunModule results: success=1 error_code=0" in
+            self.log_texts(), timeout=120))
 
     def test_copy_started_by_hand_without_events_ends_at_once(self):
         result = self.run_installer(
