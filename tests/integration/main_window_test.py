@@ -486,19 +486,6 @@ class EdgeCaseTest(MainWindowTestCase):
 
 class NoticeTest(MainWindowTestCase):
 
-    def test_higher_version_ends_with_the_setup_code(self):
-        # The window ends while the setup still runs; the exit code is the
-        # setup's once the install thread is done.
-        driver = self.start(
-            messages=["kelvra.higher_version_exist"],
-            env=dict(STANDARD_USER, LITE_TEST_SETUP_EXIT_CODE="23",
-                     LITE_TEST_SETUP_SLEEP_MS="3000"))
-        driver.wait_first_screen(timeout=300)
-        driver.click(1)
-        self.assertEqual(self.finish(driver), 23)
-        self.assertEqual(self.setup_answers(),
-                         ["kelvra.higher_version_exist=0"])
-
     def test_browser_exists_question_keeps_the_window(self):
         driver = self.start(messages=[
             "kelvra.corp.user_browser_exists", self.wait_go(),
