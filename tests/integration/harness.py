@@ -223,6 +223,17 @@ def launcher_failure(process):
 LAUNCH_ATTEMPTS = 2
 
 
+def fail_unless_launch_again(process, program, reported, attempt, what):
+    """After a launcher that ended without reporting an exit code (or a pid):
+    raises |what| with the launcher's status, unless it printed nothing at
+    all and has an attempt left; then says it starts it again."""
+    failure = launcher_failure(process)
+    if reported or attempt + 1 == LAUNCH_ATTEMPTS:
+        raise AssertionError("%s: %r (%s)" % (what, reported, failure))
+    print("the launcher ended before it started %s (%s); starting it again"
+          % (program, failure), flush=True)
+
+
 def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
                 timeout=90, debug_output=False, argv0=None):
     """Runs a Windows program to its end; returns its full exit code and,
@@ -254,12 +265,8 @@ def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
         pid, exit_code = parse_launcher_output(output)
         if exit_code is not None:
             return Result(exit_code, pid, output)
-        failure = launcher_failure(process)
-        if output or attempt + 1 == LAUNCH_ATTEMPTS:
-            raise AssertionError("no exit code reported: %r (%s)"
-                                 % (output, failure))
-        print("the launcher ended before it started %s (%s); starting it "
-              "again" % (program, failure), flush=True)
+        fail_unless_launch_again(process, program, output, attempt,
+                                 "no exit code reported")
 
 
 class Running:
@@ -274,12 +281,8 @@ class Running:
             line = read_line(self.process).decode().strip()
             if line.startswith("pid="):
                 break
-            failure = launcher_failure(self.process)
-            if line or attempt + 1 == LAUNCH_ATTEMPTS:
-                raise AssertionError("program did not start: %r (%s)"
-                                     % (line, failure))
-            print("the launcher ended before it started %s (%s); starting "
-                  "it again" % (program, failure), flush=True)
+            fail_unless_launch_again(self.process, program, line, attempt,
+                                     "program did not start")
         self.pid = int(line[4:])
 
     def is_running(self):

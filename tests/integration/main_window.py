@@ -55,6 +55,13 @@ class WindowTree:
                 return window
         return None
 
+    def dialogs(self):
+        """The shown dialogs besides the main window (notices, errors,
+        questions)."""
+        main = self.main()
+        return [w for w in self.windows
+                if w[6] == DIALOG_CLASS and w[5] and w is not main]
+
     def controls(self, ident):
         window = self.main()
         return [c for c in window[8] if c.id == ident] if window else []

@@ -51,11 +51,7 @@ def localized(string_id, language="en"):
 def click_dialog_button(driver, button_ids):
     """Clicks, in a dialog the installer shows besides its main window, the
     first button of |button_ids| that is there; True when it clicked."""
-    tree = driver.tree()
-    for window in tree.windows:
-        if window[6] != main_window.DIALOG_CLASS or not window[5] or \
-                window is tree.main():
-            continue
+    for window in driver.tree().dialogs():
         for ident in button_ids:
             for button in window[8]:
                 if button.id == ident and button.visible and button.width > 0:
@@ -496,11 +492,8 @@ class NoticeTest(MainWindowTestCase):
         deadline = time.monotonic() + 300
         while not os.path.exists(self.answers) or not self.setup_answers():
             # A real question dialog is answered with its Cancel button.
-            tree = driver.tree()
-            for window in tree.windows:
-                if window[6] == main_window.DIALOG_CLASS and window[5] and \
-                        window is not tree.main():
-                    answered_by_dialog = True
+            if driver.tree().dialogs():
+                answered_by_dialog = True
             self.assertLess(time.monotonic(), deadline)
             if answered_by_dialog:
                 click_dialog_button(driver, (213,))

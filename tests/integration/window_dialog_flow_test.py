@@ -7,9 +7,8 @@ import os
 import time
 
 import harness
-import main_window
 import main_window_test
-from install_env import environment
+from install_env import ARCHIVE_NOT_OBTAINED, environment
 from install_env import tearDownModule  # noqa: F401
 from main_window_test import (SEAMS, STANDARD_USER, USER_CANCELLED,
                               click_dialog_button, localized)
@@ -17,7 +16,6 @@ from stats_endpoints import installation_reports
 
 import slide_endpoints  # noqa: E402 (testing/service, on the path now)
 
-ARCHIVE_NOT_OBTAINED = 401
 BOX = (397, 174)
 # Where the default brand's window looks for its slides.
 SLIDE_HOST = "download.kelvra.example"
@@ -51,14 +49,11 @@ class Dialog:
 
 def shown_dialog(driver):
     tree = driver.tree()
-    main = tree.main()
-    for window in tree.windows:
-        if window[6] == main_window.DIALOG_CLASS and window[5] and \
-                window is not main and \
-                any(c.visible and c.width > 0 for c in window[8]
-                    if c.id in (1, 213)):
-            return Dialog(window), main
-    return None, main
+    for window in tree.dialogs():
+        if any(c.visible and c.width > 0 for c in window[8]
+               if c.id in (1, 213)):
+            return Dialog(window), tree.main()
+    return None, tree.main()
 
 
 class DialogFlowTestCase(main_window_test.MainWindowTestCase):
