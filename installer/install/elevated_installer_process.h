@@ -51,6 +51,8 @@ class ElevatedInstallerProcess {
   // The copy's process; null before Attach.
   HANDLE process() const { return process_.Get(); }
 
+  // How long the waits for an ending copy last.
+  DWORD finish_timeout_ms() const { return finish_timeout_ms_; }
   // Shortens the 30-second waits in tests.
   void set_finish_timeout_ms_for_testing(DWORD timeout_ms) {
     finish_timeout_ms_ = timeout_ms;

@@ -43,6 +43,16 @@ const char* const kNonInstallSwitches[] = {
 // delayed parameters name the archive.
 constexpr wchar_t kFakeBrowserArchive[] = L"fake_browser_arc";
 
+// cbSize below is sizeof: the structure the shell expects has 60 bytes in
+// a 32-bit process and 112 in a 64-bit one.
+#ifdef _WIN64
+static_assert(sizeof(SHELLEXECUTEINFOW) == 112,
+              "SHELLEXECUTEINFOW has 112 bytes in a 64-bit process");
+#else
+static_assert(sizeof(SHELLEXECUTEINFOW) == 60,
+              "SHELLEXECUTEINFOW has 60 bytes in a 32-bit process");
+#endif
+
 // This platform starts "runas" without a prompt and never refuses: test
 // builds can make ShellExecuteExW fail with "ERROR,INSTANCE" (the last
 // error and the instance code it leaves).

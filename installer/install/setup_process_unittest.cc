@@ -241,6 +241,14 @@ TEST_F(SetupProcessTest, StopAfterGoStillTakesTheCopysCode) {
   ::CloseHandle(stop);
 }
 
+TEST_F(SetupProcessTest, CopyIsGivenThirtySecondsToEnd) {
+  // After the go (and in the destructor) the parent waits this long for
+  // the copy's exit code before it counts the run as failed.
+  EXPECT_EQ(30000u, kElevatedProcessFinishTimeoutMs);
+  ElevatedInstallerProcess elevated;
+  EXPECT_EQ(30000u, elevated.finish_timeout_ms());
+}
+
 TEST_F(SetupProcessTest, StoppedParentGivesUpOnACopyThatHangs) {
   HANDLE stop = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
   {
