@@ -62,6 +62,11 @@ int ExecuteAsAdmin() {
   lite_util::ScopedEventHandle abort_event(
       OpenNamedEvent(kElevatedAbortEventName));
   HANDLE handles[3] = {go_event.Get(), abort_event.Get(), parent.Get()};
+  // The handles the copy waits on are opened by now: from here on the first
+  // process's end wakes it as "wr=2" (a missing event makes the wait fail at once).
+  LOG(INFO) << "Waiting for the go of the first installer process: go_event="
+            << (go_event.IsValid() ? 1 : 0)
+            << " abort_event=" << (abort_event.IsValid() ? 1 : 0);
   DWORD wait = ::WaitForMultipleObjects(3, handles, FALSE, INFINITE);
   if (wait != WAIT_OBJECT_0) {
     PLOG(ERROR) << "Installer started as admin has been unexpectedly synced, "

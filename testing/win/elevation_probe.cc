@@ -21,6 +21,10 @@
 //            parameters and sets the go event, as any process of the user
 //            could; prints signalled=1 or 0.
 //   watch    waits for process --probe-pid and prints its exit code.
+//   tamper   tries, as any process of the user could, to open the file
+//            --probe-file for writing (sharing everything) and then to
+//            delete it; prints opened_for_writing and deleted (1 or 0),
+//            each with the Windows error of a failure.
 #include <windows.h>
 
 #include <cstdint>
@@ -300,6 +304,24 @@ int RunWatch() {
   return 0;
 }
 
+int RunTamper() {
+  std::wstring path = Switch("probe-file");
+  HANDLE writer = ::CreateFileW(
+      path.c_str(), GENERIC_WRITE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD write_error = writer == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+  lite_util::ScopedFileHandle opened(writer);
+  PrintNumber("opened_for_writing", opened.IsValid() ? 1 : 0);
+  PrintNumber("write_error", write_error);
+  opened.Close();
+  bool deleted = ::DeleteFileW(path.c_str()) != FALSE;
+  DWORD delete_error = deleted ? 0 : ::GetLastError();
+  PrintNumber("deleted", deleted ? 1 : 0);
+  PrintNumber("delete_error", delete_error);
+  return 0;
+}
+
 }  // namespace
 
 int wmain() {
@@ -313,7 +335,8 @@ int wmain() {
   if (mode == "hold") return RunInstallOrHold(true);
   if (mode == "attack") return RunAttack();
   if (mode == "watch") return RunWatch();
+  if (mode == "tamper") return RunTamper();
   std::fprintf(stderr, "usage: elevation_probe --probe-mode=install|hold|"
-                       "attack|watch ...\n");
+                       "attack|watch|tamper ...\n");
   return 2;
 }

@@ -16,6 +16,8 @@ from install_env import environment
 from install_env import setUpModule, tearDownModule  # noqa: F401
 
 PROBE = "elevation_probe.exe"
+WAITING = ("Waiting for the go of the first installer process: go_event=1 "
+           "abort_event=1")
 
 
 def split_windows_args(text):
@@ -112,10 +114,13 @@ class ElevationTestCase(InstallerTestCase):
         return [r for r in self.log_records() if int(r["pid"]) != first_pid]
 
     def wait_for_waiting_copy(self, first_pid):
-        """The process id of the copy once it waits for the go."""
+        """The process id of the copy once it waits for the go, with the
+        go and abort events and its parent's handle open (it logs "Start
+        installer as admin" before it opens the events: a first process
+        that ended in between would leave it no events to open)."""
         def waiting():
             return [r for r in self.copy_records(first_pid)
-                    if r["text"] == "Start installer as admin"]
+                    if r["text"] == WAITING]
         self.assertTrue(harness.wait_until(waiting, timeout=60),
                         "the copy did not start")
         return int(waiting()[0]["pid"])
@@ -193,7 +198,7 @@ class ElevatedInstallationTest(ElevationTestCase):
         # The copy logged into the same file, verified the archive itself,
         # ran the setup and never took the single-instance mutex.
         copy_texts = [r["text"] for r in self.records_by(copy_pid)]
-        for text in ("Start installer as admin",
+        for text in ("Start installer as admin", WAITING,
                      "Verification succeeded: " + setup[0],
                      "RunModule results: success=1 error_code=0"):
             self.assertIn(text, copy_texts)
@@ -357,6 +362,62 @@ class HandshakeFailureTest(ElevationTestCase):
         self.assertIn("Browser archive %s does not exist" % missing,
                       [r["text"].split(" - ")[0]
                        for r in self.records_by(copy_pid)])
+
+
+class ArchiveHoldTest(ElevationTestCase):
+    """The copy opens the archive without write or delete sharing before
+    it verifies it, and keeps it so until its setup has ended: what it
+    verified is what runs. Share modes hold only between Windows processes,
+    so another program under Wine tries the writes. (A running program's
+    file does not keep writers out under Wine: only the copy's handle does
+    here.)"""
+
+    def tamper(self, path):
+        result = harness.run_program(
+            PROBE, ["--probe-mode=tamper", "--probe-file=" + path],
+            temp_dir=self.temp_dir)
+        self.assertEqual(result.exit_code, 0, result.output)
+        values = probe_values(result.output)
+        return ((values.get("opened_for_writing"), values.get("write_error")),
+                (values.get("deleted"), values.get("delete_error")))
+
+    def test_archive_is_held_against_writers_until_the_setup_ends(self):
+        go = self.temp_dir + ".go"
+        self.addCleanup(lambda: os.path.exists(go) and os.remove(go))
+        first = harness.Running(
+            PROBE, self.probe_args("install"), temp_dir=self.temp_dir,
+            env={"LITE_TEST_SETUP_RECORD":
+                 harness.to_windows_path(self.setup_record),
+                 "LITE_TEST_SETUP_MESSAGES":
+                 "wait-file:" + harness.to_windows_path(go)})
+        self.addCleanup(first.kill_launcher)
+        # The copy's setup has started and waits for the go file.
+        self.assertTrue(harness.wait_until(
+            lambda: os.path.exists(self.setup_record), timeout=120))
+        archive = split_windows_args(self.setup_command_line())[0]
+        self.assertRegex(archive, r"\\kb[0-9A-Fa-f]+\.tmp$")
+        archive_here = os.path.join(self.temp_dir, archive.rsplit("\\", 1)[1])
+        copy_pid = int(self.copy_records(first.pid)[0]["pid"])
+        # The first process holds the archive too; without it only the
+        # copy's handle is left.
+        first.terminate_windows_process()
+
+        def copy_texts():
+            return [r["text"] for r in self.records_by(copy_pid)]
+        self.assertIn("Verification succeeded: " + archive, copy_texts())
+        self.assertNotIn("RunModule results: success=1 error_code=0",
+                         copy_texts())
+        # ERROR_SHARING_VIOLATION both times: the file stays as verified.
+        self.assertEqual(self.tamper(archive), (("0", "32"), ("0", "32")))
+        self.assertTrue(os.path.exists(archive_here))
+
+        open(go, "w").close()
+        self.assertTrue(harness.wait_until(
+            lambda: "RunModule results: success=1 error_code=0" in
+            copy_texts(), timeout=120), copy_texts()[-20:])
+        # The setup has ended: the copy has let the file go.
+        self.assertEqual(self.tamper(archive), (("1", "0"), ("1", "0")))
+        self.assertFalse(os.path.exists(archive_here))
 
 
 class StrangerTest(ElevationTestCase):
