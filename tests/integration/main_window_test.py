@@ -258,17 +258,20 @@ class InteractiveInstallationTest(MainWindowTestCase):
 class ElevationThroughTheWindowTest(MainWindowTestCase):
     """The distribution parameter "uac" decides when the window starts the
     elevated copy (under Wine "runas" starts it without a prompt); the copy
-    runs the setup, whose progress reaches the first window."""
+    runs the setup, whose progress reaches the first window. A refused
+    prompt, which Wine cannot show, comes from the test build's seam."""
+
+    MESSAGES = ["kelvra.lite.set_install_progress:5",
+                "kelvra.lite.set_install_progress:7",
+                "kelvra.lite.close_window"]
 
     def relaunches(self):
         return [t for t in self.log_texts()
                 if t.startswith("Relaunch as admin: ")]
 
-    def install(self, uac, started_before_install):
-        driver = self.start(["--distr-info-params=uac=%s" % uac], messages=[
-            "kelvra.lite.set_install_progress:5",
-            "kelvra.lite.set_install_progress:7",
-            "kelvra.lite.close_window"])
+    def install(self, params, started_before_install, env=None):
+        driver = self.start(["--distr-info-params=" + params],
+                            messages=self.MESSAGES, env=env)
         driver.wait_first_screen(timeout=300)
         self.assertEqual(bool(self.relaunches()), started_before_install,
                          self.log_texts())
@@ -308,20 +311,112 @@ class ElevationThroughTheWindowTest(MainWindowTestCase):
         self.assertIn(79, self.shown_progress(), context)
 
     def test_uac_1_starts_the_copy_when_the_window_opens(self):
-        driver, exit_code = self.install("1", started_before_install=True)
+        driver, exit_code = self.install("uac=1", started_before_install=True)
         self.check_elevated_run(driver, exit_code)
 
     def test_uac_0_starts_the_copy_after_install(self):
-        driver, exit_code = self.install("0", started_before_install=False)
+        driver, exit_code = self.install("uac=0", started_before_install=False)
         self.check_elevated_run(driver, exit_code)
 
     def test_uac_2_starts_no_copy_and_tells_the_setup(self):
-        _, exit_code = self.install("2", started_before_install=False)
+        _, exit_code = self.install("uac=2", started_before_install=False)
         self.assertEqual(exit_code, 0)
         self.assertEqual(self.relaunches(), [])
         self.assertNotIn("Start installer as admin", self.log_texts())
         self.assertIn("--show-uac-at-browser-start",
                       self.setup_command_line())
+
+    def test_uac_abc_counts_as_0_with_the_first_screen(self):
+        # Not a number: mode 0, and with the first screen shown the rule
+        # keeps it 0, so the copy starts only after Install.
+        driver, exit_code = self.install("uac=abc",
+                                         started_before_install=False)
+        self.check_elevated_run(driver, exit_code)
+
+    def test_uac_abc_without_the_first_screen_starts_the_copy_at_once(self):
+        # The parameters skip the first screen (first=1 with both choices
+        # given): the rule makes mode 0 into 1.
+        # No close_window: without the first screen the end of the
+        # installation ends the window. The setup waits until the test has
+        # seen the progress screen.
+        driver = self.start(
+            ["--distr-info-params=uac=abc&first=1&def=1&stat=1"],
+            messages=["kelvra.lite.set_install_progress:5",
+                      "kelvra.lite.set_install_progress:7", self.wait_go()])
+        tree = driver.wait_progress_screen(timeout=300)
+        self.assertFalse(tree.controls(1))
+        # Mode 1 relaunches as the window initialises, before it lays out
+        # anything (its first use of the display scale); mode 0 would
+        # relaunch only in the progress layout, after that.
+        own = [r["text"] for r in self.log_records()
+               if int(r["pid"]) == driver.pid]
+        relaunch = [i for i, t in enumerate(own)
+                    if t.startswith("Relaunch as admin: ")]
+        layout = [i for i, t in enumerate(own)
+                  if t.startswith("Display scale factor: ")]
+        self.assertEqual(len(relaunch), 1, own[-40:])
+        self.assertTrue(layout, own[-40:])
+        self.assertLess(relaunch[0], layout[0], own[-40:])
+        self.let_setup_go()
+        self.check_elevated_run(driver, self.finish(driver))
+
+    def install_with_failed_relaunch(self, failure):
+        """UAC mode 1 with the relaunch failing as |failure| ("ERROR,
+        INSTANCE"); returns the setup's command line after a click on
+        Install."""
+        driver = self.start(["--distr-info-params=uac=1"],
+                            messages=self.MESSAGES,
+                            env={"LITE_INSTALLER_SEAM_RUNAS_FAILURE": failure})
+        driver.wait_first_screen(timeout=300)
+        # The window tried the relaunch as it opened; the installer's own
+        # process logged the failure and goes on alone. Nothing ran the
+        # setup before Install.
+        own = [r for r in self.log_records() if int(r["pid"]) == driver.pid]
+        context = "\n".join(r["raw"] for r in own[-40:])
+        self.assertEqual(len(self.relaunches()), 1, context)
+        declined = [r for r in own
+                    if r["text"] == "Declined running the installer as admin"]
+        self.assertEqual([r["function"] for r in declined], ["OnInitDialog"],
+                         context)
+        self.assertIsNone(self.setup_command_line())
+
+        driver.click(1)
+        exit_code = self.finish(driver)
+        texts = self.log_texts()
+        context = "\n".join(texts[-40:])
+        # The standard run: the first process ran the setup itself, whose
+        # exit code is the installer's, and its progress reached the bar.
+        self.assertEqual(exit_code, 0)
+        self.assertEqual(len(self.relaunches()), 1, context)
+        for text in ("Start installer as admin", "Waiting for the go",
+                     "RunModule results: "):
+            self.assertFalse([t for t in texts if t.startswith(text)],
+                             context)
+        self.assertTrue([r for r in self.log_records()
+                         if int(r["pid"]) == driver.pid and
+                         r["text"].startswith("Process created: ")], context)
+        self.assertIn(75, self.shown_progress(), context)
+        self.assertIn(79, self.shown_progress(), context)
+        command_line = self.setup_command_line()
+        self.assertIsNotNone(command_line, context)
+        self.assertNotIn("--run-as-admin", command_line)
+        self.assertIn("--send-statistics", command_line)
+        failed = [t for t in texts if t.startswith("ShellExecuteExW failed")]
+        return command_line, failed
+
+    def test_refused_prompt_installs_unelevated_with_disable_uac(self):
+        command_line, failed = self.install_with_failed_relaunch("1223,0")
+        self.assertEqual(len(failed), 1)
+        self.assertTrue(failed[0].startswith(
+            "ShellExecuteExW failed, instance code=0 declined=1"), failed)
+        self.assertIn("--disable-uac", command_line)
+
+    def test_other_start_failure_installs_unelevated_without_disable_uac(self):
+        command_line, failed = self.install_with_failed_relaunch("2,0")
+        self.assertEqual(len(failed), 1)
+        self.assertTrue(failed[0].startswith(
+            "ShellExecuteExW failed, instance code=0 declined=0"), failed)
+        self.assertNotIn("--disable-uac", command_line)
 
 
 class ClosingTest(MainWindowTestCase):
