@@ -298,6 +298,15 @@ def moves(s):
             if l.startswith("moved ")]
 
 
+def position_on_x():
+    """The showcase window's position as the X server has it."""
+    geometry = subprocess.run(
+        ["xdotool", "search", "--name", "Kelvra showcase",
+         "getwindowgeometry"], stdout=subprocess.PIPE, timeout=30,
+        check=True).stdout.decode()
+    return geometry.split("Position: ")[1].split()[0]
+
+
 class InputTest(ToolkitTestCase):
     """Real pointer events from the X server (xdotool)."""
 
@@ -326,24 +335,34 @@ class InputTest(ToolkitTestCase):
         xdotool("mouseup", 1)
         s.drain(1.0)
         self.assertEqual(moves(s)[-1], (x + 50, y + 40))
-        geometry = subprocess.run(
-            ["xdotool", "search", "--name", "Kelvra showcase",
-             "getwindowgeometry"], stdout=subprocess.PIPE, timeout=30,
-            check=True).stdout.decode()
-        self.assertIn("Position: %d,%d" % (x + 50, y + 40), geometry)
+        self.assertEqual(position_on_x(), "%d,%d" % (x + 50, y + 40))
         # Released: the window no longer follows the pointer.
         count = len(moves(s))
         xdotool("mousemove", start[0] + 200, start[1] + 150)
         s.drain(1.0)
         self.assertEqual(len(moves(s)), count)
 
+    def start_drag(self, s):
+        """Presses on the surface and moves the pointer once; returns the
+        pointer's position after the move, once the window has followed."""
+        start = self.press_on_surface(s)
+        s.wait_for(lambda l: l.startswith("pressed "), timeout=20)
+        self.assertIn("pressed dragging=1", s.lines)
+        point = (start[0] + 20, start[1] + 10)
+        xdotool("mousemove", *point)
+        s.wait_for(lambda l: l.startswith("moved "), timeout=20)
+        return point
+
     def test_release_outside_the_window_ends_the_drag(self):
         s = self.start()
         x, y, w, h = s.window()
-        start = self.press_on_surface(s)
+        point = self.start_drag(s)
+        self.assertEqual(moves(s)[0], (x + 20, y + 10))
         # The pointer jumps past the window's right edge and is released
         # there at once; the captured window still sees the release.
-        xdotool("mousemove", x + w + 150, start[1] + 30, "mouseup", 1)
+        xdotool("mousemove", x + w + 150, point[1] + 30, "mouseup", 1)
+        s.wait_for(lambda l: l.startswith("released "), timeout=20)
+        self.assertIn("released dragging=0", s.lines)
         s.drain(1.0)
         count = len(moves(s))
         xdotool("mousemove", x + 100, y + 300)
@@ -359,6 +378,10 @@ class InputTest(ToolkitTestCase):
         x, y, _, _ = s.window()
         start = self.press_on_surface(s)
         s.wait_for(lambda l: l.startswith("capture stolen"), timeout=20)
+        # The press started a drag, which was still on when the capture
+        # went.
+        self.assertIn("pressed dragging=1", s.lines)
+        self.assertIn("capture stealing dragging=1", s.lines)
         self.assertIn("capture stolen dragging=0", s.lines)
         xdotool("mousemove", start[0] + 40, start[1] + 40)
         time.sleep(0.3)
@@ -366,7 +389,26 @@ class InputTest(ToolkitTestCase):
         s.drain(1.0)
         self.assertEqual(moves(s), [])
 
-    def click_box_twice(self, s):
+    def test_move_without_the_button_ends_the_drag(self):
+        s = self.start("--stray-move")
+        x, y, _, _ = s.window()
+        point = self.start_drag(s)
+        s.wait_for(lambda l: l.startswith("stray move after"), timeout=20)
+        self.assertIn("stray move before dragging=1", s.lines)
+        self.assertIn("stray move after dragging=0", s.lines)
+        s.drain(0.5)
+        count = len(moves(s))
+        self.assertEqual(moves(s)[-1], (x + 20, y + 10))
+        # The button is still down on the X side, yet the window no longer
+        # follows the pointer.
+        for step in (30, 60, 90):
+            xdotool("mousemove", point[0] + step, point[1] + step)
+            time.sleep(0.3)
+        s.drain(1.0)
+        self.assertEqual(len(moves(s)), count)
+        self.assertEqual(position_on_x(), "%d,%d" % (x + 20, y + 10))
+
+    def click_box_twice(self, s, after_click=None):
         x, y, _, _ = s.window()
         bx, by, _, _ = s.rect(109)
         point = (x + bx + 4 + 8, y + by + 4 + 8)
