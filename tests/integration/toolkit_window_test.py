@@ -424,7 +424,32 @@ class InputTest(ToolkitTestCase):
             line = s.wait_for(lambda l: l.startswith("clicked 109") and
                               l not in results, timeout=20)
             results.append(line)
+            if after_click:
+                # Away from the box, which then shows its normal state.
+                xdotool("mousemove", point[0] - 40, point[1] - 40)
+                after_click(line)
         return results
+
+    def check_box_shows_its_state(self, s, name):
+        """After each click, the box at 109 shows the state the click left:
+        unchecked (far from the yellow check it showed before), then
+        checked (the yellow check) again."""
+        bx, by, _, _ = s.rect(109)
+        mark = (4 + 8, 4 + 13)
+        count = []
+
+        def check(line):
+            count.append(line)
+            checked = line.endswith("checked 1")
+
+            def pixels(at):
+                got = at(bx + mark[0], by + mark[1])
+                if checked:
+                    self.assertTrue(near(got, YELLOW, 4), got)
+                else:
+                    self.assertFalse(near(got, YELLOW, 60), got)
+            self.on_screen(s, "%s_%d" % (name, len(count)), pixels)
+        return check
 
     def test_clicks_toggle_check_boxes_with_the_prefix_theme(self):
         harness.reg("add", THEME_KEY, "/v", "ThemeActive", "/t", "REG_SZ",
@@ -433,8 +458,9 @@ class InputTest(ToolkitTestCase):
                         "/f")
         s = self.start()
         self.assertEqual(s.value("themed"), ["1"])
-        self.assertEqual(self.click_box_twice(s),
-                         ["clicked 109 checked 0", "clicked 109 checked 1"])
+        self.assertEqual(
+            self.click_box_twice(s, self.check_box_shows_its_state(s, "themed")),
+            ["clicked 109 checked 0", "clicked 109 checked 1"])
 
     def test_clicks_toggle_owner_drawn_check_boxes_without_themes(self):
         harness.reg("add", THEME_KEY, "/v", "ThemeActive", "/t", "REG_SZ",
@@ -443,12 +469,11 @@ class InputTest(ToolkitTestCase):
                         "/f")
         s = self.start()
         self.assertEqual(s.value("themed"), ["0"])
-        self.assertEqual(self.click_box_twice(s),
-                         ["clicked 109 checked 0", "clicked 109 checked 1"])
         # The owner-drawn box shows its own state: unchecked, then checked.
-        bx, by, _, _ = s.rect(109)
-        self.on_screen(s, "owner_drawn", lambda at: self.assertTrue(
-            near(at(bx + 4 + 8, by + 4 + 13), YELLOW, 4)))
+        self.assertEqual(
+            self.click_box_twice(s, self.check_box_shows_its_state(
+                s, "owner_drawn")),
+            ["clicked 109 checked 0", "clicked 109 checked 1"])
 
 
 def accessible(*hwnds):
