@@ -217,6 +217,14 @@ class PixelTest(ToolkitTestCase):
 
     def check_state_pixels(self, s, at, variant, factor):
         states = s.states()
+        kinds = [k for k, _ in states.values()]
+        # Every picture strip in three states (Origin has no minimize
+        # button), two rows of three check boxes, three bars, one sample.
+        self.assertEqual(kinds.count("button"), 9 if variant == "origin" else 12)
+        self.assertEqual((kinds.count("check0"), kinds.count("check1")), (3, 3))
+        self.assertEqual(sorted(d for k, d in states.values() if k == "bar"),
+                         [0, 37, 100])
+        self.assertEqual(kinds.count("text"), 1)
         # Progress bars: 0 % only the track, 37 % split, 100 % only fill.
         for ident, (kind, percent) in states.items():
             if kind != "bar":
