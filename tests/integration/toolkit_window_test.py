@@ -546,6 +546,22 @@ class AccessibilityTest(ToolkitTestCase):
         self.assertIsNone(s.process.poll())
 
 
+    def test_position_change_raises_a_value_event(self):
+        s = self.start("--screen=progress", "--progress=37")
+        bar = s.controls()[215][0][0]
+        listened = subprocess.run(
+            [harness.WINE, harness.bin_path("accessibility_probe.exe"),
+             "--value-events", str(bar), s.value("dialog")[0], "42"],
+            env=harness.WINE_ENV, timeout=120, stdout=subprocess.PIPE)
+        text = listened.stdout.decode()
+        self.assertEqual(listened.returncode, 0, text)
+        events = [l.split() for l in text.splitlines()
+                  if l.startswith("event %d " % bar)]
+        # OBJID_CLIENT, the control itself, its value already the new one.
+        self.assertIn(["event", str(bar), "object=-4", "child=0", "value=42%"],
+                      events, text)
+
+
 class BadInputTest(ToolkitTestCase):
 
     def test_bad_scale_factors_leave_it_to_the_screen(self):
