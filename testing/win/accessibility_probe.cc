@@ -6,6 +6,13 @@
 //       keeps the object of HWND, asks PARENT to destroy control ID
 //       (WM_APP + 1), waits until the window is gone and calls the object
 //       again: "after name=0x... role=0x..."
+//   accessibility_probe.exe --value-events HWND PARENT PERCENT
+//       listens (out of context) for EVENT_OBJECT_VALUECHANGE from the
+//       process of HWND, asks PARENT to set its progress bars to PERCENT
+//       (WM_APP + 2) and prints "hooked", then one line per event:
+//       "event HWND object=O child=C value=V" (V read back through the
+//       event's object); ends after the first event for HWND, or after
+//       30 seconds without one.
 #include <windows.h>
 #include <oleacc.h>
 
@@ -68,6 +75,57 @@ void Describe(HWND window, IAccessible* object) {
   SysFreeString(value);
 }
 
+// The window whose value events end the listening, and whether one came.
+HWND g_watched = nullptr;
+bool g_watched_seen = false;
+
+void CALLBACK OnValueChange(HWINEVENTHOOK, DWORD event, HWND window,
+                            LONG object_id, LONG child_id, DWORD, DWORD) {
+  if (event != EVENT_OBJECT_VALUECHANGE) return;
+  IAccessible* object = nullptr;
+  VARIANT child;
+  VariantInit(&child);
+  BSTR value = nullptr;
+  if (SUCCEEDED(AccessibleObjectFromEvent(window, object_id, child_id,
+                                          &object, &child)) && object) {
+    object->get_accValue(child, &value);
+    object->Release();
+  }
+  VariantClear(&child);
+  std::printf("event %llu object=%ld child=%ld value=%s\n",
+              static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)),
+              static_cast<long>(object_id), static_cast<long>(child_id),
+              Utf8(value).c_str());
+  std::fflush(stdout);
+  SysFreeString(value);
+  if (window == g_watched) g_watched_seen = true;
+}
+
+int ListenForValueEvents(HWND window, HWND parent, WPARAM percent) {
+  DWORD process = 0;
+  if (!GetWindowThreadProcessId(window, &process)) return 1;
+  HWINEVENTHOOK hook = SetWinEventHook(
+      EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr,
+      &OnValueChange, process, 0, WINEVENT_OUTOFCONTEXT);
+  if (!hook) {
+    std::printf("hook error=%lu\n", GetLastError());
+    return 1;
+  }
+  std::printf("hooked\n");
+  std::fflush(stdout);
+  PostMessageW(parent, WM_APP + 2, percent, 0);
+  // Out-of-context events arrive as messages of this thread.
+  DWORD start = GetTickCount();
+  while (!g_watched_seen && GetTickCount() - start < 30000) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageW(&message);
+  }
+  UnhookWinEvent(hook);
+  return g_watched_seen ? 0 : 2;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -96,6 +154,11 @@ int wmain(int argc, wchar_t** argv) {
     object->Release();
     std::fflush(stdout);
     return 0;
+  }
+  if (argc == 5 && std::wstring(argv[1]) == L"--value-events") {
+    g_watched = ParseWindow(argv[2]);
+    return ListenForValueEvents(g_watched, ParseWindow(argv[3]),
+                                std::wcstoul(argv[4], nullptr, 10));
   }
   for (int i = 1; i < argc; ++i) {
     HWND window = ParseWindow(argv[i]);

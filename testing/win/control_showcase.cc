@@ -6,11 +6,17 @@
 // usage: control_showcase.exe [--variant=origin|facetune]
 //          [--screen=first|progress|states] [--force-device-scale-factor=F]
 //          [--progress=N] [--license=TEXT] [--language=ID]
-//          [--steal-capture-ms=N] [--no-shadow] [--bench [--plain]]
+//          [--steal-capture-ms=N] [--stray-move] [--no-shadow]
+//          [--bench [--plain]]
 // Prints (flushed) "pid", "scale", "themed", "window", "workarea",
 // "control ID HWND X Y W H" (in the parent's client area), "run", "box",
-// "picture" lines and "ready"; later "clicked", "moved", "capture" and
-// "log" lines as things happen.
+// "picture" lines and "ready"; later "clicked", "moved", "capture",
+// "pressed"/"released" (the drag state once the window has handled a left
+// button press or release on its surface), "stray move" and "log" lines as
+// things happen.
+// --stray-move: after the first move of a drag the window is sent a mouse
+// move without MK_LBUTTON, as when the button went up where the window did
+// not see it; it reports its drag state before and after.
 // Messages: WM_APP + 1 (wParam = control id) destroys that control and its
 // object; WM_APP + 2 (wParam = percent) sets every progress bar.
 #include <windows.h>
@@ -47,6 +53,10 @@ namespace {
 
 constexpr UINT kDestroyControl = WM_APP + 1;
 constexpr UINT kSetProgress = WM_APP + 2;
+// Posted to itself: reports the drag state after the window has handled
+// the mouse message in wParam; sends the stray mouse move.
+constexpr UINT kReportDrag = WM_APP + 4;
+constexpr UINT kStrayMove = WM_APP + 5;
 constexpr UINT_PTR kStealCaptureTimer = 7;
 constexpr int kFirstStateId = 3000;
 
@@ -63,6 +73,7 @@ struct Options {
   std::wstring license;
   LANGID language = 1033;
   int steal_capture_ms = 0;
+  bool stray_move = false;
   bool no_shadow = false;
   // Benchmark: report the time to the first complete paint and the cost
   // of a progress step, then end; "plain" lays out standard controls only.
@@ -153,10 +164,28 @@ class Showcase : public DialogWindow {
         if (options_.steal_capture_ms > 0)
           SetTimer(window, kStealCaptureTimer, options_.steal_capture_ms,
                    nullptr);
+        PostMessageW(window, kReportDrag, message, 0);
         return false;
+      case WM_LBUTTONUP:
+        PostMessageW(window, kReportDrag, message, 0);
+        return false;
+      case kReportDrag:
+        Say("%s dragging=%d", wparam == WM_LBUTTONDOWN ? "pressed" : "released",
+            dragging() ? 1 : 0);
+        return true;
+      case kStrayMove: {
+        POINT point;
+        GetCursorPos(&point);
+        ScreenToClient(window, &point);
+        Say("stray move before dragging=%d", dragging() ? 1 : 0);
+        SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+        Say("stray move after dragging=%d", dragging() ? 1 : 0);
+        return true;
+      }
       case WM_TIMER:
         if (wparam == kStealCaptureTimer) {
           KillTimer(window, kStealCaptureTimer);
+          Say("capture stealing dragging=%d", dragging() ? 1 : 0);
           // Another window of this thread takes the mouse, as a menu or a
           // message box would.
           SetCapture(GetDlgItem(window, 224));
@@ -181,6 +210,10 @@ class Showcase : public DialogWindow {
       RECT rect;
       GetWindowRect(window, &rect);
       Say("moved %ld %ld", rect.left, rect.top);
+      if (options_.stray_move && !stray_move_sent_) {
+        stray_move_sent_ = true;
+        PostMessageW(window, kStrayMove, 0, 0);
+      }
       return true;
     }
     return false;
@@ -702,6 +735,7 @@ class Showcase : public DialogWindow {
   std::map<HWND, UINT> forced_;
   std::map<HWND, HFONT> text_samples_;
   ShadowWindow shadow_;
+  bool stray_move_sent_ = false;
 };
 
 }  // namespace
@@ -724,6 +758,7 @@ int wmain() {
         std::atoi(command_line.GetSwitchValueASCII("language").c_str()));
   options.steal_capture_ms =
       std::atoi(command_line.GetSwitchValueASCII("steal-capture-ms").c_str());
+  options.stray_move = command_line.HasSwitch("stray-move");
   options.no_shadow = command_line.HasSwitch("no-shadow");
   options.bench = command_line.HasSwitch("bench");
   options.plain = command_line.HasSwitch("plain");

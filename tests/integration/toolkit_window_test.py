@@ -217,6 +217,14 @@ class PixelTest(ToolkitTestCase):
 
     def check_state_pixels(self, s, at, variant, factor):
         states = s.states()
+        kinds = [k for k, _ in states.values()]
+        # Every picture strip in three states (Origin has no minimize
+        # button), two rows of three check boxes, three bars, one sample.
+        self.assertEqual(kinds.count("button"), 9 if variant == "origin" else 12)
+        self.assertEqual((kinds.count("check0"), kinds.count("check1")), (3, 3))
+        self.assertEqual(sorted(d for k, d in states.values() if k == "bar"),
+                         [0, 37, 100])
+        self.assertEqual(kinds.count("text"), 1)
         # Progress bars: 0 % only the track, 37 % split, 100 % only fill.
         for ident, (kind, percent) in states.items():
             if kind != "bar":
@@ -298,6 +306,15 @@ def moves(s):
             if l.startswith("moved ")]
 
 
+def position_on_x():
+    """The showcase window's position as the X server has it."""
+    geometry = subprocess.run(
+        ["xdotool", "search", "--name", "Kelvra showcase",
+         "getwindowgeometry"], stdout=subprocess.PIPE, timeout=30,
+        check=True).stdout.decode()
+    return geometry.split("Position: ")[1].split()[0]
+
+
 class InputTest(ToolkitTestCase):
     """Real pointer events from the X server (xdotool)."""
 
@@ -326,24 +343,34 @@ class InputTest(ToolkitTestCase):
         xdotool("mouseup", 1)
         s.drain(1.0)
         self.assertEqual(moves(s)[-1], (x + 50, y + 40))
-        geometry = subprocess.run(
-            ["xdotool", "search", "--name", "Kelvra showcase",
-             "getwindowgeometry"], stdout=subprocess.PIPE, timeout=30,
-            check=True).stdout.decode()
-        self.assertIn("Position: %d,%d" % (x + 50, y + 40), geometry)
+        self.assertEqual(position_on_x(), "%d,%d" % (x + 50, y + 40))
         # Released: the window no longer follows the pointer.
         count = len(moves(s))
         xdotool("mousemove", start[0] + 200, start[1] + 150)
         s.drain(1.0)
         self.assertEqual(len(moves(s)), count)
 
+    def start_drag(self, s):
+        """Presses on the surface and moves the pointer once; returns the
+        pointer's position after the move, once the window has followed."""
+        start = self.press_on_surface(s)
+        s.wait_for(lambda l: l.startswith("pressed "), timeout=20)
+        self.assertIn("pressed dragging=1", s.lines)
+        point = (start[0] + 20, start[1] + 10)
+        xdotool("mousemove", *point)
+        s.wait_for(lambda l: l.startswith("moved "), timeout=20)
+        return point
+
     def test_release_outside_the_window_ends_the_drag(self):
         s = self.start()
         x, y, w, h = s.window()
-        start = self.press_on_surface(s)
+        point = self.start_drag(s)
+        self.assertEqual(moves(s)[0], (x + 20, y + 10))
         # The pointer jumps past the window's right edge and is released
         # there at once; the captured window still sees the release.
-        xdotool("mousemove", x + w + 150, start[1] + 30, "mouseup", 1)
+        xdotool("mousemove", x + w + 150, point[1] + 30, "mouseup", 1)
+        s.wait_for(lambda l: l.startswith("released "), timeout=20)
+        self.assertIn("released dragging=0", s.lines)
         s.drain(1.0)
         count = len(moves(s))
         xdotool("mousemove", x + 100, y + 300)
@@ -359,6 +386,10 @@ class InputTest(ToolkitTestCase):
         x, y, _, _ = s.window()
         start = self.press_on_surface(s)
         s.wait_for(lambda l: l.startswith("capture stolen"), timeout=20)
+        # The press started a drag, which was still on when the capture
+        # went.
+        self.assertIn("pressed dragging=1", s.lines)
+        self.assertIn("capture stealing dragging=1", s.lines)
         self.assertIn("capture stolen dragging=0", s.lines)
         xdotool("mousemove", start[0] + 40, start[1] + 40)
         time.sleep(0.3)
@@ -366,7 +397,26 @@ class InputTest(ToolkitTestCase):
         s.drain(1.0)
         self.assertEqual(moves(s), [])
 
-    def click_box_twice(self, s):
+    def test_move_without_the_button_ends_the_drag(self):
+        s = self.start("--stray-move")
+        x, y, _, _ = s.window()
+        point = self.start_drag(s)
+        s.wait_for(lambda l: l.startswith("stray move after"), timeout=20)
+        self.assertIn("stray move before dragging=1", s.lines)
+        self.assertIn("stray move after dragging=0", s.lines)
+        s.drain(0.5)
+        count = len(moves(s))
+        self.assertEqual(moves(s)[-1], (x + 20, y + 10))
+        # The button is still down on the X side, yet the window no longer
+        # follows the pointer.
+        for step in (30, 60, 90):
+            xdotool("mousemove", point[0] + step, point[1] + step)
+            time.sleep(0.3)
+        s.drain(1.0)
+        self.assertEqual(len(moves(s)), count)
+        self.assertEqual(position_on_x(), "%d,%d" % (x + 20, y + 10))
+
+    def click_box_twice(self, s, after_click=None):
         x, y, _, _ = s.window()
         bx, by, _, _ = s.rect(109)
         point = (x + bx + 4 + 8, y + by + 4 + 8)
@@ -382,7 +432,32 @@ class InputTest(ToolkitTestCase):
             line = s.wait_for(lambda l: l.startswith("clicked 109") and
                               l not in results, timeout=20)
             results.append(line)
+            if after_click:
+                # Away from the box, which then shows its normal state.
+                xdotool("mousemove", point[0] - 40, point[1] - 40)
+                after_click(line)
         return results
+
+    def check_box_shows_its_state(self, s, name):
+        """After each click, the box at 109 shows the state the click left:
+        unchecked (far from the yellow check it showed before), then
+        checked (the yellow check) again."""
+        bx, by, _, _ = s.rect(109)
+        mark = (4 + 8, 4 + 13)
+        count = []
+
+        def check(line):
+            count.append(line)
+            checked = line.endswith("checked 1")
+
+            def pixels(at):
+                got = at(bx + mark[0], by + mark[1])
+                if checked:
+                    self.assertTrue(near(got, YELLOW, 4), got)
+                else:
+                    self.assertFalse(near(got, YELLOW, 60), got)
+            self.on_screen(s, "%s_%d" % (name, len(count)), pixels)
+        return check
 
     def test_clicks_toggle_check_boxes_with_the_prefix_theme(self):
         harness.reg("add", THEME_KEY, "/v", "ThemeActive", "/t", "REG_SZ",
@@ -391,8 +466,9 @@ class InputTest(ToolkitTestCase):
                         "/f")
         s = self.start()
         self.assertEqual(s.value("themed"), ["1"])
-        self.assertEqual(self.click_box_twice(s),
-                         ["clicked 109 checked 0", "clicked 109 checked 1"])
+        self.assertEqual(
+            self.click_box_twice(s, self.check_box_shows_its_state(s, "themed")),
+            ["clicked 109 checked 0", "clicked 109 checked 1"])
 
     def test_clicks_toggle_owner_drawn_check_boxes_without_themes(self):
         harness.reg("add", THEME_KEY, "/v", "ThemeActive", "/t", "REG_SZ",
@@ -401,12 +477,11 @@ class InputTest(ToolkitTestCase):
                         "/f")
         s = self.start()
         self.assertEqual(s.value("themed"), ["0"])
-        self.assertEqual(self.click_box_twice(s),
-                         ["clicked 109 checked 0", "clicked 109 checked 1"])
         # The owner-drawn box shows its own state: unchecked, then checked.
-        bx, by, _, _ = s.rect(109)
-        self.on_screen(s, "owner_drawn", lambda at: self.assertTrue(
-            near(at(bx + 4 + 8, by + 4 + 13), YELLOW, 4)))
+        self.assertEqual(
+            self.click_box_twice(s, self.check_box_shows_its_state(
+                s, "owner_drawn")),
+            ["clicked 109 checked 0", "clicked 109 checked 1"])
 
 
 def accessible(*hwnds):
@@ -469,6 +544,22 @@ class AccessibilityTest(ToolkitTestCase):
             self.assertIn(code, DISCONNECTED, text)
         s.wait_for(lambda l: l == "destroyed 215")
         self.assertIsNone(s.process.poll())
+
+
+    def test_position_change_raises_a_value_event(self):
+        s = self.start("--screen=progress", "--progress=37")
+        bar = s.controls()[215][0][0]
+        listened = subprocess.run(
+            [harness.WINE, harness.bin_path("accessibility_probe.exe"),
+             "--value-events", str(bar), s.value("dialog")[0], "42"],
+            env=harness.WINE_ENV, timeout=120, stdout=subprocess.PIPE)
+        text = listened.stdout.decode()
+        self.assertEqual(listened.returncode, 0, text)
+        events = [l.split() for l in text.splitlines()
+                  if l.startswith("event %d " % bar)]
+        # OBJID_CLIENT, the control itself, its value already the new one.
+        self.assertIn(["event", str(bar), "object=-4", "child=0", "value=42%"],
+                      events, text)
 
 
 class BadInputTest(ToolkitTestCase):
