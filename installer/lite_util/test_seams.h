@@ -25,6 +25,8 @@ namespace lite_util {
 //                                 apartment it runs in to the debug output
 //   "token-not-in-admin-group"    the token check of the elevated relaunch
 //                                 finds no Administrators group
+//   "no-first-screen-background"  the main window's first-screen
+//                                 background picture cannot be loaded
 bool TestSeamEnabled(const char* name);
 
 // The value of the environment variable "LITE_INSTALLER_SEAM_" + |name|.

@@ -389,6 +389,26 @@ class ClosingTest(MainWindowTestCase):
         self.assertFalse([t for t in texts if "OnInstallProgress" in t])
 
 
+class MissingPictureTest(MainWindowTestCase):
+
+    def test_window_keeps_the_layout_size_without_its_picture(self):
+        # Sized from its picture alone the window would be 0 x 0: a modal
+        # window nobody could see or close.
+        driver = self.start(env={"LITE_INSTALLER_TEST_SEAMS":
+                                 SEAMS["LITE_INSTALLER_TEST_SEAMS"] +
+                                 ",no-first-screen-background"})
+        tree = driver.wait_first_screen(timeout=300)
+        # Origin's 728 x 400, centred on the 1920 x 1040 work area.
+        self.assertEqual(tuple(tree.main()[1:5]), (596, 320, 728, 400))
+        self.assertIn("No background picture; using the layout's size",
+                      self.log_texts())
+        self.assertEqual(tree.control(213).rect[:2], (698, 18))
+        driver.click(213)
+        self.assertEqual(driver.wait(timeout=180), USER_CANCELLED)
+        self.assertIn(("clicked_button", "cancel"), self.dialog_events())
+        self.assertIsNone(self.setup_command_line())
+
+
 class EdgeCaseTest(MainWindowTestCase):
 
     def test_first_screen_skipped_by_the_parameters(self):
