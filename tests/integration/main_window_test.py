@@ -502,30 +502,6 @@ class EdgeCaseTest(MainWindowTestCase):
 
 class NoticeTest(MainWindowTestCase):
 
-    def test_browser_exists_question_keeps_the_window(self):
-        driver = self.start(messages=[
-            "kelvra.corp.user_browser_exists", self.wait_go(),
-            "kelvra.lite.close_window"])
-        driver.wait_first_screen(timeout=300)
-        driver.click(1)
-        answered_by_dialog = False
-        deadline = time.monotonic() + 300
-        while not os.path.exists(self.answers) or not self.setup_answers():
-            # A real question dialog is answered with its Cancel button.
-            if driver.tree().dialogs():
-                answered_by_dialog = True
-            self.assertLess(time.monotonic(), deadline)
-            if answered_by_dialog:
-                click_dialog_button(driver, (213,))
-            time.sleep(0.5)
-        self.assertTrue(driver.running.is_running())
-        self.assertEqual(driver.tree().main()[5], 1, driver.tree().windows)
-        self.let_setup_go()
-        self.assertEqual(self.finish(driver), 0)
-        answers = self.setup_answers()
-        self.assertEqual(answers[0], "kelvra.corp.user_browser_exists=%d" %
-                         (0 if answered_by_dialog else 1))
-
     def test_cancel_button_resumes_and_goes_when_the_setup_runs(self):
         # A slow archive: the progress screen shows the download for a while.
         environment.serve_archive(rate=30000)
