@@ -85,6 +85,21 @@ class MainWindowDriver:
     def tree(self):
         return WindowTree(self.pid)
 
+    def focused(self):
+        """The id of the control that has the keyboard focus in the
+        installer's window thread (the window's own id for the dialog
+        itself), None when nothing has it."""
+        output = subprocess.run(
+            [harness.WINE, harness.bin_path("window_probe.exe"), "--focus",
+             str(self.pid)], env=harness.WINE_ENV, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, timeout=120).stdout.decode(
+                "utf-8", "replace")
+        for line in output.splitlines():
+            parts = line.split()
+            if parts[:1] == ["focus"] and len(parts) >= 3:
+                return int(parts[1])
+        return None
+
     def wait_for(self, predicate, timeout=120, what="the window"):
         """The first reading of the windows for which |predicate| holds."""
         deadline = time.monotonic() + timeout
@@ -144,6 +159,14 @@ class MainWindowDriver:
         xdotool("mousemove", x, y)
         time.sleep(0.5)
         xdotool("click", 1)
+
+    def point_to_surface(self):
+        """The pointer rests on the window's own surface, on no control:
+        without a window manager the X server gives the keys to the window
+        under the pointer."""
+        x, y = self.tree().main()[1:3]
+        xdotool("mousemove", x + 20, y + 20)
+        time.sleep(0.5)
 
     def key(self, name):
         xdotool("key", name)

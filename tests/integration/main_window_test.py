@@ -409,6 +409,54 @@ class MissingPictureTest(MainWindowTestCase):
         self.assertIsNone(self.setup_command_line())
 
 
+class DoublePressTest(MainWindowTestCase):
+    """Install pressed twice in quick succession starts one installation:
+    one progress screen, one elevated copy, one pair of statistics."""
+
+    def install_twice(self, press):
+        driver = self.start(messages=[
+            "kelvra.lite.set_install_progress:5", "kelvra.lite.close_window"])
+        driver.wait_first_screen(timeout=300)
+        press(driver)
+        tree = driver.wait_progress_screen(timeout=300)
+        self.assertEqual(len(tree.controls(215)), 1)
+        self.assertEqual(len(tree.controls(224)), 1)
+        self.assertFalse(tree.controls(1))
+        self.assertEqual(self.finish(driver), 0)
+        self.assertFalse(self.saw_dialog)
+        clicks = [v for k, v in self.dialog_events() if k == "clicked_button"]
+        self.assertEqual(clicks, ["install"])
+        actions = [e.action for e in self.events()]
+        self.assertEqual(actions.count("install_browser_button_clicked"), 1)
+        # The progress screen starts the elevated copy (an administrator
+        # under Wine): laid out twice, it would start two.
+        relaunches = [t for t in self.log_texts()
+                      if t.startswith("Relaunch as admin: ")]
+        self.assertEqual(len(relaunches), 1, self.log_texts()[-40:])
+        self.assertEqual(self.setup_answers(),
+                         ["kelvra.lite.set_install_progress=0",
+                          "kelvra.lite.close_window=0"])
+
+    def test_double_click_on_install(self):
+        def double_click(driver):
+            x, y = driver.point_of(driver.tree(), 1)
+            main_window.xdotool("mousemove", x - 30, y - 30)
+            time.sleep(0.3)
+            main_window.xdotool("mousemove", x, y)
+            time.sleep(0.5)
+            main_window.xdotool("click", "--repeat", 2, "--delay", 40, 1)
+        self.install_twice(double_click)
+
+    def test_return_twice_on_install(self):
+        def return_twice(driver):
+            # The Install button has the focus when the window opens; the
+            # keys go to the window under the pointer (no window manager).
+            self.assertEqual(driver.focused(), 1)
+            driver.point_to_surface()
+            main_window.xdotool("key", "--delay", 40, "Return", "Return")
+        self.install_twice(return_twice)
+
+
 class EdgeCaseTest(MainWindowTestCase):
 
     def test_first_screen_skipped_by_the_parameters(self):
