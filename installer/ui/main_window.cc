@@ -1,7 +1,6 @@
 #include "installer/ui/main_window.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <utility>
 
@@ -726,7 +725,7 @@ void MainWindow::OnSysCommand(WPARAM wparam) {
 void MainWindow::OpenLink(const std::wstring& url) {
   if (url.empty()) return;
   if (installer_) installer_->SendLinkClicked(url);
-  ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+  OpenUrlShowing(url, SW_SHOW);
 }
 
 void MainWindow::RunConfirmCancel() {

@@ -2,6 +2,8 @@
 the main job and the window tests: the window's geometry read back with
 window_probe.exe, real pointer and keyboard input through the X display
 (xdotool), and screenshots of the window."""
+import ctypes
+import ctypes.util
 import os
 import subprocess
 import time
@@ -200,6 +202,43 @@ class MainWindowDriver:
 def xdotool(*args):
     subprocess.run(["xdotool"] + [str(a) for a in args], check=True,
                    timeout=30)
+
+
+def x_windows(title):
+    """The X windows (ids) that show a window with |title|."""
+    found = subprocess.run(["xdotool", "search", "--name", title],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                           timeout=30).stdout.split()
+    return [int(v) for v in found]
+
+
+def set_wm_state(window, state):
+    """Sets the ICCCM WM_STATE of X window |window| (1 normal, 3 iconic) as
+    a window manager does when the user minimises or restores a window
+    from its task bar. Xvfb runs no window manager and Wine no task bar:
+    this stands in for the click on the task bar button."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XChangeProperty.argtypes = [
+        ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong,
+        ctypes.c_int, ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(None)
+    if not display:
+        raise AssertionError("no X display")
+    try:
+        atom = x11.XInternAtom(display, b"WM_STATE", 0)
+        # state, icon window; format 32 items are C longs.
+        data = (ctypes.c_long * 2)(state, 0)
+        x11.XChangeProperty(display, window, atom, atom, 32, 0,  # Replace
+                            data, 2)
+        x11.XSync(display, 0)
+    finally:
+        x11.XCloseDisplay(display)
 
 
 def grab(path, x, y, w, h):

@@ -457,6 +457,122 @@ class DoublePressTest(MainWindowTestCase):
         self.install_twice(return_twice)
 
 
+class ChoicesAndLinksTest(MainWindowTestCase):
+    """The first screen's check boxes and links and the window's system
+    commands, used with the pointer."""
+
+    def test_statistics_box_unticked(self):
+        driver = self.start(messages=["kelvra.lite.close_window"])
+        tree = driver.wait_first_screen(timeout=300)
+        self.assertEqual(tree.control(110).check, 1)
+        driver.click(110, dx=8)  # on the box
+        self.wait_events(lambda events: any(
+            e.get("choosen_checkbox") == "sendstat" for e in events))
+        self.assertEqual(driver.tree().control(110).check, 0)
+        driver.click(1)
+        self.assertEqual(self.finish(driver), 0)
+        command_line = self.setup_command_line()
+        self.assertNotIn("--send-statistics", command_line)
+        # The other choice stays as it was.
+        self.assertIn("--make-browser-default-after-import", command_line)
+        self.assertEqual(self.dialog_events(),
+                         [("choosen_checkbox", "sendstat"),
+                          ("clicked_button", "install")])
+
+    def test_privacy_and_licence_links_open_their_pages(self):
+        opened = self.temp_dir + ".opened"
+        self.addCleanup(lambda: os.path.exists(opened) and os.remove(opened))
+        driver = self.start(env={"LITE_INSTALLER_SEAM_OPEN_URL_RECORD":
+                                 harness.to_windows_path(opened)})
+        driver.wait_first_screen(timeout=300)
+        driver.click(218)
+        self.wait_events(lambda events: any(
+            "clicked_link" in e.fields for e in events))
+        driver.click(223)
+        self.wait_events(lambda events: len(
+            [e for e in events if "clicked_link" in e.fields]) == 2)
+        def opened_urls():
+            if not os.path.exists(opened):
+                return []
+            with open(opened, encoding="utf-8") as f:
+                return f.read().splitlines()
+        self.assertTrue(harness.wait_until(lambda: len(opened_urls()) == 2))
+        self.assertEqual(opened_urls(), [
+            "https://legal.kelvra.example/confidential/?lang=en",
+            "https://legal.kelvra.example/browser_agreement/?lang=en"])
+        # As the statistics carry them ("=" travels as "_").
+        self.assertEqual(self.dialog_events(), [
+            ("clicked_link",
+             "https://legal.kelvra.example/confidential/?lang_en"),
+            ("clicked_link",
+             "https://legal.kelvra.example/browser_agreement/?lang_en")])
+        # The links leave the first screen as it was.
+        tree = driver.tree()
+        self.assertTrue(driver.running.is_running())
+        self.assertTrue(tree.visible_controls(1))
+        driver.click(213)
+        self.assertEqual(driver.wait(timeout=180), USER_CANCELLED)
+
+    def test_minimise_then_restore(self):
+        driver = self.start(["--brand-name=ua_uk"], messages=[
+            self.wait_go(), "kelvra.lite.close_window"])
+        tree = driver.wait_first_screen(timeout=300)
+        shown = tuple(tree.main()[1:5])
+        x_windows = main_window.x_windows(tree.main()[7])
+        self.assertTrue(x_windows)
+        driver.click(1)
+        driver.wait_progress_screen(timeout=300)
+        driver.click(214)
+        # Minimised: Windows keeps the window far off the screen.
+        driver.wait_for(lambda t: t.main()[1:3] == [-32000, -32000],
+                        timeout=60, what="the minimised window")
+        # Restored from the task bar: the window manager's state goes
+        # from iconic back to normal, and Wine sends the restore command.
+        for window in x_windows:
+            main_window.set_wm_state(window, 3)
+        time.sleep(0.5)
+        for window in x_windows:
+            main_window.set_wm_state(window, 1)
+        tree = driver.wait_for(lambda t: tuple(t.main()[1:5]) == shown,
+                               timeout=60, what="the restored window")
+        self.assertTrue(tree.visible_controls(215))
+        self.wait_events(lambda events: any(
+            e.get("clicked_button") == "restore" for e in events))
+        self.let_setup_go()
+        self.assertEqual(self.finish(driver), 0)
+        self.assertEqual(self.dialog_events(),
+                         [("clicked_button", "install"),
+                          ("clicked_button", "minimize"),
+                          ("clicked_button", "restore")])
+
+    def kvpin_run(self, untick):
+        # The "tb" brand offers the taskbar shortcut, pre-selected; the
+        # other two choices are given.
+        driver = self.start(["--brand-name=tb",
+                             "--distr-info-params=def=1&stat=1"],
+                            messages=["kelvra.lite.close_window"])
+        tree = driver.wait_first_screen(timeout=300)
+        self.assertEqual(tree.control(112).check, 1)
+        if untick:
+            driver.click(112, dx=8)
+            self.wait_events(lambda events: any(
+                e.get("choosen_checkbox") == "kvpin_trial" for e in events))
+            self.assertEqual(driver.tree().control(112).check, 0)
+        driver.click(1)
+        self.assertEqual(self.finish(driver), 0)
+        return self.setup_command_line()
+
+    def test_kvpin_box_unticked(self):
+        self.assertIn("--disablekvpin", self.kvpin_run(untick=True))
+        self.assertEqual(self.dialog_events(),
+                         [("choosen_checkbox", "kvpin_trial"),
+                          ("clicked_button", "install")])
+
+    def test_kvpin_box_kept(self):
+        self.assertNotIn("--disablekvpin", self.kvpin_run(untick=False))
+        self.assertEqual(self.dialog_events(), [("clicked_button", "install")])
+
+
 class EdgeCaseTest(MainWindowTestCase):
 
     def test_first_screen_skipped_by_the_parameters(self):
