@@ -91,6 +91,12 @@ class MainWindowDriver:
         """The id of the control that has the keyboard focus in the
         installer's window thread (the window's own id for the dialog
         itself), None when nothing has it."""
+        return self.focus()[0]
+
+    def focus(self):
+        """(id, window handle) of the control that has the keyboard focus
+        in the installer's window thread; (None, None) when nothing has
+        it."""
         output = subprocess.run(
             [harness.WINE, harness.bin_path("window_probe.exe"), "--focus",
              str(self.pid)], env=harness.WINE_ENV, stdout=subprocess.PIPE,
@@ -99,8 +105,8 @@ class MainWindowDriver:
         for line in output.splitlines():
             parts = line.split()
             if parts[:1] == ["focus"] and len(parts) >= 3:
-                return int(parts[1])
-        return None
+                return int(parts[1]), int(parts[2])
+        return None, None
 
     def wait_for(self, predicate, timeout=120, what="the window"):
         """The first reading of the windows for which |predicate| holds."""

@@ -573,6 +573,56 @@ class ChoicesAndLinksTest(MainWindowTestCase):
         self.assertEqual(self.dialog_events(), [("clicked_button", "install")])
 
 
+class KeyboardTest(MainWindowTestCase):
+    """The first screen's focus under real key presses: Tab follows the
+    chain the window stacks its controls in; the window's keyboard hook
+    moves Left from the Install button to the licence link and Right from
+    the link back, on every second key event it sees there."""
+
+    def first_screen(self):
+        driver = self.start()
+        driver.wait_first_screen(timeout=300)
+        # Keys go to the window under the pointer (no window manager).
+        driver.point_to_surface()
+        self.assertEqual(driver.focused(), 1)
+        return driver
+
+    def press(self, driver, key):
+        driver.key(key)
+        time.sleep(0.3)
+        return driver.focused()
+
+    def test_tab_follows_the_chain(self):
+        driver = self.first_screen()
+        # Install, close, default browser, statistics, privacy link,
+        # licence link (the taskbar-shortcut box is not offered here).
+        self.assertEqual([self.press(driver, "Tab") for _ in range(6)],
+                         [213, 109, 110, 218, 223, 1])
+        self.assertEqual(self.press(driver, "shift+Tab"), 223)
+        self.assertEqual(self.press(driver, "shift+Tab"), 218)
+
+    def test_left_and_right_wrap_through_the_hook(self):
+        driver = self.first_screen()
+        # Left on the close button: the dialog's own arrow handling moves
+        # the focus to Install on the key's press; the hook sees its
+        # release there, the first such event: the focus stays.
+        self.assertEqual(self.press(driver, "Tab"), 213)
+        self.assertEqual(self.press(driver, "Left"), 1)
+        # The second: on to the licence link.
+        self.assertEqual(self.press(driver, "Tab"), 213)
+        self.assertEqual(self.press(driver, "Left"), 223)
+        # Right from the privacy link reaches the licence link on the
+        # press; the hook's first event there keeps it, the second moves
+        # the focus back to Install.
+        self.assertEqual(self.press(driver, "shift+Tab"), 218)
+        self.assertEqual(self.press(driver, "Right"), 223)
+        self.assertEqual(self.press(driver, "shift+Tab"), 218)
+        self.assertEqual(self.press(driver, "Right"), 1)
+        # The keys moved the focus only: no statistics, no installation.
+        self.assertEqual(self.dialog_events(), [])
+        self.assertTrue(driver.tree().visible_controls(1))
+
+
 class EdgeCaseTest(MainWindowTestCase):
 
     def test_first_screen_skipped_by_the_parameters(self):
