@@ -741,6 +741,36 @@ class NoticeTest(MainWindowTestCase):
         self.let_setup_go()
         self.assertEqual(self.finish(driver), 0)
 
+    def test_cancel_button_destroyed_when_a_standard_users_setup_runs(self):
+        # A standard user's window runs the setup itself: when it starts,
+        # the window destroys its cancel button.
+        environment.serve_archive(rate=30000)
+        driver = self.start(["--distr-info-params=cancel=1"], messages=[
+            self.wait_go(), "kelvra.lite.close_window"], env=STANDARD_USER)
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        tree = driver.wait_progress_screen(timeout=300)
+        self.assertEqual(tree.visible_controls(212)[0].rect, (698, 18, 12, 12))
+        self.assertIsNone(self.setup_command_line())
+        driver.click(212)
+        # The question answered with Resume.
+        self.assertTrue(self.answer_dialog(driver, 1, timeout=60))
+        self.assertTrue(harness.wait_until(
+            lambda: not driver.tree().dialogs(), timeout=60))
+        self.assertTrue(driver.running.is_running())
+        self.assertEqual(driver.tree().main()[5], 1)
+        self.assertTrue(harness.wait_until(
+            lambda: os.path.exists(self.setup_record), timeout=300))
+        # Gone, not hidden: no window with the id is left.
+        self.assertTrue(harness.wait_until(
+            lambda: not driver.tree().controls(212), timeout=60),
+            [(c.hwnd, c.visible) for c in driver.tree().controls(212)])
+        self.let_setup_go()
+        self.assertEqual(self.finish(driver), 0)
+        self.assertFalse(self.saw_dialog)
+        self.assertEqual([t for t in self.log_texts()
+                          if t.startswith("Relaunch as admin: ")], [])
+
     def answer_dialog(self, driver, button_id, timeout=5):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
