@@ -630,6 +630,39 @@ class KeyboardTest(MainWindowTestCase):
         self.assertTrue(driver.tree().visible_controls(1))
 
 
+class DownloadProgressTest(MainWindowTestCase):
+
+    def test_half_the_archive_shows_22(self):
+        # The archive comes slowly and its first answer is cut at half; the
+        # retry waits far longer than the test: the bar keeps what the
+        # download's fraction 0.5 maps to, 0.5 x 40 + 0.5 x 5 = 22.5 -> 22.
+        size = os.path.getsize(environment.archive)
+        environment.serve_archive(rate=max(size // 30, 1000),
+                                  drop_after=size // 2)
+        driver = self.start(env=dict(
+            STANDARD_USER, LITE_INSTALLER_SEAM_DOWNLOAD_RETRY_DELAY_MS="600000"))
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        tree = driver.wait_for(
+            lambda t: any(c.position == 22 for c in t.controls(215)),
+            timeout=300, what="progress 22")
+        self.assertEqual(tree.control(224).text, "22%")
+        # The cut: one request so far, and nothing beyond 22 shown.
+        time.sleep(3.0)
+        self.assertEqual(len([r for r in environment.archive_requests()
+                              if r.path.endswith(".arc")]), 1)
+        shown = self.shown_progress()
+        self.assertEqual(shown[-1], 22, shown)
+        self.assertEqual(max(shown), 22, shown)
+        self.assertEqual(driver.tree().control(215).position, 22)
+        # 22 % of the bar is the opaque fill.
+        shot = driver.screenshot(os.path.join(self.temp_dir, "half.png"))
+        _, _, at = pixels(shot)
+        self.assertEqual(at(392 + 292 * 22 // 100 - 3, 57), YELLOW)
+        self.assertNotEqual(at(392 + 292 * 22 // 100 + 3, 57), YELLOW)
+        self.assertIsNone(self.setup_command_line())
+
+
 class EdgeCaseTest(MainWindowTestCase):
 
     def test_first_screen_skipped_by_the_parameters(self):
