@@ -595,9 +595,20 @@ class KeyboardTest(MainWindowTestCase):
         return driver
 
     def press(self, driver, key):
+        """Presses |key| (each press here moves the focus) and returns
+        where the focus settles: two readings in a row that agree, after
+        the first that differs from where it was."""
+        before = driver.focused()
         driver.key(key)
-        time.sleep(0.3)
-        return driver.focused()
+        deadline = time.monotonic() + 30
+        previous = None
+        while time.monotonic() < deadline:
+            time.sleep(0.2)
+            now = driver.focused()
+            if now != before and now == previous:
+                return now
+            previous = now
+        return previous
 
     def test_tab_follows_the_chain(self):
         driver = self.first_screen()
