@@ -83,6 +83,7 @@ class MainWindowDriver:
         self.running = harness.Running(program, args, temp_dir=temp_dir,
                                        env=env)
         self.pid = self.running.pid
+        self.temp_dir = temp_dir
 
     def tree(self):
         return WindowTree(self.pid)
@@ -119,7 +120,11 @@ class MainWindowDriver:
                 raise AssertionError("%s never came; the windows were:\n%s"
                                      % (what, tree.windows))
             if not self.running.is_running():
-                raise AssertionError("the installer ended before %s" % what)
+                log = harness.read_log(self.temp_dir) if self.temp_dir else []
+                raise AssertionError(
+                    "the installer ended before %s, exit code %r; the log "
+                    "ends:\n%s" % (what, self.running.wait(timeout=60),
+                                    "\n".join(log[-30:])))
             time.sleep(0.3)
 
     def wait_first_screen(self, timeout=120):
