@@ -25,6 +25,8 @@ namespace lite_util {
 //                                 apartment it runs in to the debug output
 //   "token-not-in-admin-group"    the token check of the elevated relaunch
 //                                 finds no Administrators group
+//   "no-first-screen-background"  the main window's first-screen
+//                                 background picture cannot be loaded
 bool TestSeamEnabled(const char* name);
 
 // The value of the environment variable "LITE_INSTALLER_SEAM_" + |name|.
@@ -40,8 +42,9 @@ bool TestSeamEnabled(const char* name);
 //   "RUNAS_FAILURE"    "ERROR,INSTANCE": the elevated relaunch's
 //                      ShellExecuteExW fails, leaving that last error and
 //                      instance code (a refused prompt is "1223,0")
-//   "OPEN_URL_RECORD"  a file the download error dialog appends the
-//                      download page's address to instead of opening it
+//   "OPEN_URL_RECORD"  a file the download error dialog and the main
+//                      window's links append the address they open to
+//                      instead of opening it
 bool TestSeamValue(const char* name, std::string* value);
 
 }  // namespace lite_util

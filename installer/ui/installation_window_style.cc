@@ -1,6 +1,7 @@
 #include "installer/ui/installation_window_style.h"
 
 #include "installer/lite_util/logging/log.h"
+#include "installer/lite_util/test_seams.h"
 #include "installer/ui/scale.h"
 
 namespace lite_installer {
@@ -77,6 +78,10 @@ ResourceBitmap InstallationWindowStyle::CheckBoxPictures() const {
   return Load(table_.check_box);
 }
 ResourceBitmap InstallationWindowStyle::FirstScreenBackground() const {
+  // Test builds: the picture can be made unavailable, as a damaged or
+  // stripped resource section would leave it.
+  if (lite_util::TestSeamEnabled("no-first-screen-background"))
+    return ResourceBitmap();
   return Load(table_.first_screen_background);
 }
 ResourceBitmap InstallationWindowStyle::InstallButtonPictures() const {

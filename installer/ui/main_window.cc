@@ -1,7 +1,6 @@
 #include "installer/ui/main_window.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <utility>
 
@@ -726,7 +725,7 @@ void MainWindow::OnSysCommand(WPARAM wparam) {
 void MainWindow::OpenLink(const std::wstring& url) {
   if (url.empty()) return;
   if (installer_) installer_->SendLinkClicked(url);
-  ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+  OpenUrlShowing(url, SW_SHOW);
 }
 
 void MainWindow::RunConfirmCancel() {
@@ -816,9 +815,28 @@ void MainWindow::OnPaint() {
   });
   if (LogProgressShown() && !painted_) LOG(INFO) << "First paint done";
   painted_ = true;
+  LogFirstCompletePaint();
+}
+
+void MainWindow::LogFirstCompletePaint() {
+  if (!LogProgressShown() || !painted_ || complete_paint_logged_) return;
+  // The controls paint after the window, each through WM_DRAWITEM or
+  // NM_CUSTOMDRAW here; the last one to paint leaves no update region.
+  for (HWND child = ::GetWindow(hwnd(), GW_CHILD); child;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (::IsWindowVisible(child) && ::GetUpdateRect(child, nullptr, FALSE))
+      return;
+  }
+  complete_paint_logged_ = true;
+  LOG(INFO) << "First complete paint done";
 }
 
 void MainWindow::OnDrawItem(const DRAWITEMSTRUCT& draw) {
+  DrawItem(draw);
+  LogFirstCompletePaint();
+}
+
+void MainWindow::DrawItem(const DRAWITEMSTRUCT& draw) {
   HWND item = draw.hwndItem;
   for (ImageCheckBox* box :
        {default_box_.get(), statistics_box_.get(), kvpin_box_.get()}) {
@@ -871,6 +889,12 @@ void MainWindow::OnDrawItem(const DRAWITEMSTRUCT& draw) {
 }
 
 LRESULT MainWindow::OnCustomDraw(const NMCUSTOMDRAW& draw) {
+  LRESULT result = CustomDraw(draw);
+  LogFirstCompletePaint();
+  return result;
+}
+
+LRESULT MainWindow::CustomDraw(const NMCUSTOMDRAW& draw) {
   for (ImageButton* button : {install_button_.get(), close_button_.get(),
                               minimize_button_.get(), cancel_button_.get()}) {
     if (button && button->hwnd() == draw.hdr.hwndFrom)

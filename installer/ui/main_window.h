@@ -110,8 +110,13 @@ class MainWindow : public DialogWindow, public InstallerDelegate {
   void OnProgress(int percent);
   void OnTimer();
   void OnPaint();
+  // Test builds: logs "First complete paint done" once the window and
+  // every visible control have painted (no update region left).
+  void LogFirstCompletePaint();
   void OnDrawItem(const DRAWITEMSTRUCT& draw);
+  void DrawItem(const DRAWITEMSTRUCT& draw);
   LRESULT OnCustomDraw(const NMCUSTOMDRAW& draw);
+  LRESULT CustomDraw(const NMCUSTOMDRAW& draw);
   bool OnRegisteredMessage(UINT message, WPARAM wparam, LRESULT* result);
   void OnCloseWindow();
   void OnNewerVersion(int heading_id, int text_id);
@@ -176,6 +181,7 @@ class MainWindow : public DialogWindow, public InstallerDelegate {
   bool progress_mode_ = false;
   bool closing_ = false;
   bool painted_ = false;
+  bool complete_paint_logged_ = false;
   bool ended_ = false;
 
   std::atomic<HWND> window_handle_{nullptr};

@@ -359,6 +359,10 @@ CryptoProErrorDialog::CryptoProErrorDialog(int language_id)
 }
 
 bool OpenUrlWithShell(const std::wstring& url) {
+  return OpenUrlShowing(url, SW_SHOWNORMAL);
+}
+
+bool OpenUrlShowing(const std::wstring& url, int show_command) {
   std::string record;
   if (lite_util::TestSeamValue("OPEN_URL_RECORD", &record) && !record.empty()) {
     // Tests: the address goes to a file instead of a browser.
@@ -370,7 +374,7 @@ bool OpenUrlWithShell(const std::wstring& url) {
     return true;
   }
   HINSTANCE result = ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr,
-                                     nullptr, SW_SHOWNORMAL);
+                                     nullptr, show_command);
   if (reinterpret_cast<INT_PTR>(result) <= 32) {
     LOG(ERROR) << "Failed to open " << url << ": "
                << static_cast<int>(reinterpret_cast<INT_PTR>(result));

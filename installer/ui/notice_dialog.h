@@ -163,8 +163,10 @@ class CryptoProErrorDialog : public NoticeDialog {
 
 // Opens a web page address; true when the system took it.
 using UrlOpener = std::function<bool(const std::wstring& url)>;
-// ShellExecuteW "open" (test builds: the seam value OPEN_URL_RECORD names a
-// file the address is appended to instead).
+// ShellExecuteW "open" with |show_command| (test builds: the seam value
+// OPEN_URL_RECORD names a file the address is appended to instead).
+bool OpenUrlShowing(const std::wstring& url, int show_command);
+// OpenUrlShowing with SW_SHOWNORMAL.
 bool OpenUrlWithShell(const std::wstring& url);
 
 // The download failed: Download opens the manual download page and ends

@@ -2,8 +2,11 @@
 // top-level window ("window <class> <visible> <text>") followed by its
 // children ("child <class> <text>"), texts in UTF-8 with "\n" written as
 // the two characters \n. With "--foreground", prints the process id of the
-// foreground window's owner instead.
-// usage: window_probe.exe PID | window_probe.exe --foreground
+// foreground window's owner instead; with "--tree PID", the geometry of
+// every window and child; with "--focus PID", the control that has the
+// keyboard focus in the process's window thread.
+// usage: window_probe.exe PID | window_probe.exe --foreground |
+//        window_probe.exe --tree PID | window_probe.exe --focus PID
 #include <windows.h>
 
 #include <cstdio>
@@ -95,12 +98,47 @@ BOOL CALLBACK PrintWindowGeometry(HWND window, LPARAM param) {
   return TRUE;
 }
 
+struct FocusSearch {
+  DWORD process;
+  DWORD thread;
+};
+
+BOOL CALLBACK FindVisibleWindowThread(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<FocusSearch*>(param);
+  DWORD owner = 0;
+  DWORD thread = GetWindowThreadProcessId(window, &owner);
+  if (owner != search->process || !IsWindowVisible(window)) return TRUE;
+  search->thread = thread;
+  return FALSE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wstring(argv[1]) == L"--tree") {
     EnumWindows(PrintWindowGeometry,
                 static_cast<LPARAM>(std::wcstoul(argv[2], nullptr, 10)));
+    std::fflush(stdout);
+    return 0;
+  }
+  if (argc == 3 && std::wstring(argv[1]) == L"--focus") {
+    // The control that has the keyboard focus in the thread of the
+    // process's first visible top-level window: "focus <id> <hwnd>
+    // <class>", or "focus none" when that thread has no focus window.
+    FocusSearch search = {
+        static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)), 0};
+    EnumWindows(FindVisibleWindowThread, reinterpret_cast<LPARAM>(&search));
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (search.thread && GetGUIThreadInfo(search.thread, &info) &&
+        info.hwndFocus) {
+      std::printf("focus %d %llu %s\n", GetDlgCtrlID(info.hwndFocus),
+                  static_cast<unsigned long long>(
+                      reinterpret_cast<UINT_PTR>(info.hwndFocus)),
+                  Utf8(Class(info.hwndFocus)).c_str());
+    } else {
+      std::printf("focus none\n");
+    }
     std::fflush(stdout);
     return 0;
   }

@@ -2,6 +2,8 @@
 the main job and the window tests: the window's geometry read back with
 window_probe.exe, real pointer and keyboard input through the X display
 (xdotool), and screenshots of the window."""
+import ctypes
+import ctypes.util
 import os
 import subprocess
 import time
@@ -81,9 +83,31 @@ class MainWindowDriver:
         self.running = harness.Running(program, args, temp_dir=temp_dir,
                                        env=env)
         self.pid = self.running.pid
+        self.temp_dir = temp_dir
 
     def tree(self):
         return WindowTree(self.pid)
+
+    def focused(self):
+        """The id of the control that has the keyboard focus in the
+        installer's window thread (the window's own id for the dialog
+        itself), None when nothing has it."""
+        return self.focus()[0]
+
+    def focus(self):
+        """(id, window handle) of the control that has the keyboard focus
+        in the installer's window thread; (None, None) when nothing has
+        it."""
+        output = subprocess.run(
+            [harness.WINE, harness.bin_path("window_probe.exe"), "--focus",
+             str(self.pid)], env=harness.WINE_ENV, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, timeout=120).stdout.decode(
+                "utf-8", "replace")
+        for line in output.splitlines():
+            parts = line.split()
+            if parts[:1] == ["focus"] and len(parts) >= 3:
+                return int(parts[1]), int(parts[2])
+        return None, None
 
     def wait_for(self, predicate, timeout=120, what="the window"):
         """The first reading of the windows for which |predicate| holds."""
@@ -96,7 +120,11 @@ class MainWindowDriver:
                 raise AssertionError("%s never came; the windows were:\n%s"
                                      % (what, tree.windows))
             if not self.running.is_running():
-                raise AssertionError("the installer ended before %s" % what)
+                log = harness.read_log(self.temp_dir) if self.temp_dir else []
+                raise AssertionError(
+                    "the installer ended before %s, exit code %r; the log "
+                    "ends:\n%s" % (what, self.running.wait(timeout=60),
+                                    "\n".join(log[-30:])))
             time.sleep(0.3)
 
     def wait_first_screen(self, timeout=120):
@@ -145,6 +173,14 @@ class MainWindowDriver:
         time.sleep(0.5)
         xdotool("click", 1)
 
+    def point_to_surface(self):
+        """The pointer rests on the window's own surface, on no control:
+        without a window manager the X server gives the keys to the window
+        under the pointer."""
+        x, y = self.tree().main()[1:3]
+        xdotool("mousemove", x + 20, y + 20)
+        time.sleep(0.5)
+
     def key(self, name):
         xdotool("key", name)
 
@@ -177,6 +213,43 @@ class MainWindowDriver:
 def xdotool(*args):
     subprocess.run(["xdotool"] + [str(a) for a in args], check=True,
                    timeout=30)
+
+
+def x_windows(title):
+    """The X windows (ids) that show a window with |title|."""
+    found = subprocess.run(["xdotool", "search", "--name", title],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                           timeout=30).stdout.split()
+    return [int(v) for v in found]
+
+
+def set_wm_state(window, state):
+    """Sets the ICCCM WM_STATE of X window |window| (1 normal, 3 iconic) as
+    a window manager does when the user minimises or restores a window
+    from its task bar. Xvfb runs no window manager and Wine no task bar:
+    this stands in for the click on the task bar button."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XChangeProperty.argtypes = [
+        ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong,
+        ctypes.c_int, ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(None)
+    if not display:
+        raise AssertionError("no X display")
+    try:
+        atom = x11.XInternAtom(display, b"WM_STATE", 0)
+        # state, icon window; format 32 items are C longs.
+        data = (ctypes.c_long * 2)(state, 0)
+        x11.XChangeProperty(display, window, atom, atom, 32, 0,  # Replace
+                            data, 2)
+        x11.XSync(display, 0)
+    finally:
+        x11.XCloseDisplay(display)
 
 
 def grab(path, x, y, w, h):

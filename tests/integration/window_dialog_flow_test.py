@@ -234,6 +234,86 @@ class HigherVersionFlowTest(DialogFlowTestCase):
                          ["kelvra.higher_version_exist=0"])
 
 
+class BrowserExistsFlowTest(DialogFlowTestCase):
+    """The setup asks, through the window, whether to replace the browser
+    it found; the window shows the question and stays."""
+
+    def ask(self):
+        driver = self.start(messages=[
+            "kelvra.corp.user_browser_exists", self.wait_go(),
+            "kelvra.lite.close_window"])
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        dialog, main = self.wait_dialog(driver)
+        self.check_centred(dialog, main)
+        self.check_texts(dialog, 462, 463, 464, 465)
+        # Layout A, the buttons from the left.
+        self.assertEqual(dialog.button_origin(1), (40, 126))
+        self.assertEqual(dialog.button_origin(213), (170, 126))
+        return driver
+
+    def check_reply_and_window(self, driver, reply):
+        # The setup waits up to 10 s for the reply, and writes it down.
+        self.assertTrue(harness.wait_until(
+            lambda: os.path.exists(self.answers) and self.setup_answers(),
+            timeout=60))
+        self.assertEqual(self.setup_answers(),
+                         ["kelvra.corp.user_browser_exists=%d" % reply])
+        self.wait_no_dialog(driver)
+        time.sleep(1.0)
+        tree = driver.tree()
+        self.assertTrue(driver.running.is_running())
+        self.assertEqual(tree.main()[5], 1, tree.windows)
+        self.assertTrue(tree.visible_controls(215))
+        self.let_setup_go()
+        self.assertEqual(self.finish(driver), 0)
+        self.assertFalse(self.saw_dialog)
+        self.assertEqual(self.setup_answers()[-1], "kelvra.lite.close_window=0")
+
+    def test_cancel_replies_0_and_keeps_the_window(self):
+        driver = self.ask()
+        self.answer(driver, 213)
+        self.check_reply_and_window(driver, 0)
+
+    def test_install_replies_1_and_keeps_the_window(self):
+        driver = self.ask()
+        self.answer(driver, 1)
+        self.check_reply_and_window(driver, 1)
+
+
+class CorpHigherVersionFlowTest(DialogFlowTestCase):
+
+    def test_notice_then_the_window_ends(self):
+        # The business edition's notice: its own strings, the same course.
+        driver = self.start(
+            messages=["kelvra.corp.user_higher_version_exist"],
+            env=dict(STANDARD_USER, LITE_TEST_SETUP_EXIT_CODE="23",
+                     LITE_TEST_SETUP_SLEEP_MS="3000"))
+        driver.wait_first_screen(timeout=300)
+        driver.click(1)
+        dialog, main = self.wait_dialog(driver)
+        self.check_centred(dialog, main)
+        self.check_texts(dialog, 466, 467, 437, None)
+        self.assertEqual(dialog.button_origin(1), (40, 126))
+        # The main window hides behind the notice.
+        self.assertTrue(harness.wait_until(
+            lambda: not driver.tree().main()[5], timeout=60))
+        # The setup has its answer while the notice is still up: it does
+        # not wait for the user.
+        self.assertTrue(harness.wait_until(
+            lambda: os.path.exists(self.answers) and self.setup_answers(),
+            timeout=30))
+        self.assertEqual(self.setup_answers(),
+                         ["kelvra.corp.user_higher_version_exist=0"])
+        self.assertIsNotNone(shown_dialog(driver)[0])
+        self.answer(driver, 1)
+        self.wait_no_dialog(driver)
+        self.assertEqual(self.finish(driver), 23)
+        self.assertFalse(self.saw_dialog)
+        self.assertEqual(self.setup_answers(),
+                         ["kelvra.corp.user_higher_version_exist=0"])
+
+
 def log_time(record):
     return datetime.datetime.strptime(
         record["date"] + " " + record["time"], "%Y-%m-%d %H:%M:%S.%f")
