@@ -94,6 +94,19 @@ class ElevationTestCase(InstallerTestCase):
                                     program=PROBE, env=env, timeout=180)
         return result, probe_values(result.output)
 
+    def start_waiting_installation(self, go):
+        """A probe installation whose copy runs a setup that waits until
+        the file |go| exists."""
+        self.addCleanup(lambda: os.path.exists(go) and os.remove(go))
+        first = harness.Running(
+            PROBE, self.probe_args("install"), temp_dir=self.temp_dir,
+            env={"LITE_TEST_SETUP_RECORD":
+                 harness.to_windows_path(self.setup_record),
+                 "LITE_TEST_SETUP_MESSAGES":
+                 "wait-file:" + harness.to_windows_path(go)})
+        self.addCleanup(first.kill_launcher)
+        return first
+
     def start_holder(self, release_file, env=None):
         env = dict(env or {})
         env.setdefault("LITE_TEST_SETUP_RECORD",
@@ -301,14 +314,7 @@ class HandshakeFailureTest(ElevationTestCase):
         # The first installation's copy runs a setup that waits; its first
         # process is gone (as when the window ended on a notice).
         go = self.temp_dir + ".go"
-        self.addCleanup(lambda: os.path.exists(go) and os.remove(go))
-        first = harness.Running(
-            PROBE, self.probe_args("install"), temp_dir=self.temp_dir,
-            env={"LITE_TEST_SETUP_RECORD":
-                 harness.to_windows_path(self.setup_record),
-                 "LITE_TEST_SETUP_MESSAGES":
-                 "wait-file:" + harness.to_windows_path(go)})
-        self.addCleanup(first.kill_launcher)
+        first = self.start_waiting_installation(go)
         self.assertTrue(harness.wait_until(
             lambda: os.path.exists(self.setup_record), timeout=120))
         first.terminate_windows_process()
@@ -383,14 +389,7 @@ class ArchiveHoldTest(ElevationTestCase):
 
     def test_archive_is_held_against_writers_until_the_setup_ends(self):
         go = self.temp_dir + ".go"
-        self.addCleanup(lambda: os.path.exists(go) and os.remove(go))
-        first = harness.Running(
-            PROBE, self.probe_args("install"), temp_dir=self.temp_dir,
-            env={"LITE_TEST_SETUP_RECORD":
-                 harness.to_windows_path(self.setup_record),
-                 "LITE_TEST_SETUP_MESSAGES":
-                 "wait-file:" + harness.to_windows_path(go)})
-        self.addCleanup(first.kill_launcher)
+        first = self.start_waiting_installation(go)
         # The copy's setup has started and waits for the go file.
         self.assertTrue(harness.wait_until(
             lambda: os.path.exists(self.setup_record), timeout=120))

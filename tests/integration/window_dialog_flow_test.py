@@ -211,17 +211,23 @@ class ConfirmCancelFlowTest(DialogFlowTestCase):
 
 class HigherVersionFlowTest(DialogFlowTestCase):
 
-    def test_notice_then_the_window_ends(self):
+    def show_notice(self, message, heading, text):
+        """Install pressed; the setup (exit code 23, 3 s late) sends
+        |message|; the notice shows |heading| and |text| with one button."""
         driver = self.start(
-            messages=["kelvra.higher_version_exist"],
+            messages=[message],
             env=dict(STANDARD_USER, LITE_TEST_SETUP_EXIT_CODE="23",
                      LITE_TEST_SETUP_SLEEP_MS="3000"))
         driver.wait_first_screen(timeout=300)
         driver.click(1)
         dialog, main = self.wait_dialog(driver)
         self.check_centred(dialog, main)
-        self.check_texts(dialog, 432, 433, 437, None)
+        self.check_texts(dialog, heading, text, 437, None)
         self.assertEqual(dialog.button_origin(1), (40, 126))
+        return driver
+
+    def test_notice_then_the_window_ends(self):
+        driver = self.show_notice("kelvra.higher_version_exist", 432, 433)
         self.answer(driver, 1)
         # The window goes at once; the process ends with the setup's code
         # once the setup is done.
@@ -232,6 +238,28 @@ class HigherVersionFlowTest(DialogFlowTestCase):
         self.assertEqual(self.finish(driver), 23)
         self.assertEqual(self.setup_answers(),
                          ["kelvra.higher_version_exist=0"])
+
+    def test_business_edition_notice_then_the_window_ends(self):
+        # The business edition's notice: its own strings, the same course.
+        driver = self.show_notice(
+            "kelvra.corp.user_higher_version_exist", 466, 467)
+        # The main window hides behind the notice.
+        self.assertTrue(harness.wait_until(
+            lambda: not driver.tree().main()[5], timeout=60))
+        # The setup has its answer while the notice is still up: it does
+        # not wait for the user.
+        self.assertTrue(harness.wait_until(
+            lambda: os.path.exists(self.answers) and self.setup_answers(),
+            timeout=30))
+        self.assertEqual(self.setup_answers(),
+                         ["kelvra.corp.user_higher_version_exist=0"])
+        self.assertIsNotNone(shown_dialog(driver)[0])
+        self.answer(driver, 1)
+        self.wait_no_dialog(driver)
+        self.assertEqual(self.finish(driver), 23)
+        self.assertFalse(self.saw_dialog)
+        self.assertEqual(self.setup_answers(),
+                         ["kelvra.corp.user_higher_version_exist=0"])
 
 
 class BrowserExistsFlowTest(DialogFlowTestCase):
@@ -279,39 +307,6 @@ class BrowserExistsFlowTest(DialogFlowTestCase):
         driver = self.ask()
         self.answer(driver, 1)
         self.check_reply_and_window(driver, 1)
-
-
-class CorpHigherVersionFlowTest(DialogFlowTestCase):
-
-    def test_notice_then_the_window_ends(self):
-        # The business edition's notice: its own strings, the same course.
-        driver = self.start(
-            messages=["kelvra.corp.user_higher_version_exist"],
-            env=dict(STANDARD_USER, LITE_TEST_SETUP_EXIT_CODE="23",
-                     LITE_TEST_SETUP_SLEEP_MS="3000"))
-        driver.wait_first_screen(timeout=300)
-        driver.click(1)
-        dialog, main = self.wait_dialog(driver)
-        self.check_centred(dialog, main)
-        self.check_texts(dialog, 466, 467, 437, None)
-        self.assertEqual(dialog.button_origin(1), (40, 126))
-        # The main window hides behind the notice.
-        self.assertTrue(harness.wait_until(
-            lambda: not driver.tree().main()[5], timeout=60))
-        # The setup has its answer while the notice is still up: it does
-        # not wait for the user.
-        self.assertTrue(harness.wait_until(
-            lambda: os.path.exists(self.answers) and self.setup_answers(),
-            timeout=30))
-        self.assertEqual(self.setup_answers(),
-                         ["kelvra.corp.user_higher_version_exist=0"])
-        self.assertIsNotNone(shown_dialog(driver)[0])
-        self.answer(driver, 1)
-        self.wait_no_dialog(driver)
-        self.assertEqual(self.finish(driver), 23)
-        self.assertFalse(self.saw_dialog)
-        self.assertEqual(self.setup_answers(),
-                         ["kelvra.corp.user_higher_version_exist=0"])
 
 
 def log_time(record):
