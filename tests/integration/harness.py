@@ -217,18 +217,26 @@ def launcher_failure(process):
 
 # Under CPU emulation (a kernel without 32-bit ELF support, see README) the
 # 32-bit Wine loader very rarely dies while starting the launcher, before
-# the launcher has started anything. A launcher that printed nothing at all
-# ran no program, so it is started once more; the cause goes to the test
-# output all the same.
+# the launcher has started anything. Natively, a loaded machine once saw
+# the launcher's CreateProcessW fail with 1359 (ERROR_INTERNAL_ERROR: Wine's
+# new process ended before it had initialised), so the program under test
+# never ran. In both cases the launcher is started once more; the cause
+# goes to the test output all the same. Any other launch error, or a
+# second failure, fails the test.
 LAUNCH_ATTEMPTS = 2
+PROCESS_START_FAILED = "launch_error=1359"
 
 
 def fail_unless_launch_again(process, program, reported, attempt, what):
     """After a launcher that ended without reporting an exit code (or a pid):
-    raises |what| with the launcher's status, unless it printed nothing at
-    all and has an attempt left; then says it starts it again."""
+    raises |what| with the launcher's status, unless it started nothing (it
+    printed nothing at all, or only that Wine could not start the program)
+    and has an attempt left; then says it starts it again."""
     failure = launcher_failure(process)
-    if reported or attempt + 1 == LAUNCH_ATTEMPTS:
+    started_nothing = (not reported or
+                       reported.strip().replace("\r", "") ==
+                       PROCESS_START_FAILED)
+    if not started_nothing or attempt + 1 == LAUNCH_ATTEMPTS:
         raise AssertionError("%s: %r (%s)" % (what, reported, failure))
     print("the launcher ended before it started %s (%s); starting it again"
           % (program, failure), flush=True)
@@ -262,9 +270,10 @@ def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
             raise AssertionError("%s did not end within %d s; its log ends:\n%s"
                                  % (program, timeout, "\n".join(log[-30:])))
         output = stdout.decode("utf-8", "replace")
-        pid, exit_code = parse_launcher_output(output)
-        if exit_code is not None:
-            return Result(exit_code, pid, output)
+        if output.strip().replace("\r", "") != PROCESS_START_FAILED:
+            pid, exit_code = parse_launcher_output(output)
+            if exit_code is not None:
+                return Result(exit_code, pid, output)
         fail_unless_launch_again(process, program, output, attempt,
                                  "no exit code reported")
 
