@@ -227,16 +227,18 @@ LAUNCH_ATTEMPTS = 2
 PROCESS_START_FAILED = "launch_error=1359"
 
 
+def started_nothing(reported):
+    """Whether the launcher printed nothing at all, or only that Wine could
+    not start the program."""
+    return reported.strip() in ("", PROCESS_START_FAILED)
+
+
 def fail_unless_launch_again(process, program, reported, attempt, what):
     """After a launcher that ended without reporting an exit code (or a pid):
-    raises |what| with the launcher's status, unless it started nothing (it
-    printed nothing at all, or only that Wine could not start the program)
-    and has an attempt left; then says it starts it again."""
+    raises |what| with the launcher's status, unless it started nothing and
+    has an attempt left; then says it starts it again."""
     failure = launcher_failure(process)
-    started_nothing = (not reported or
-                       reported.strip().replace("\r", "") ==
-                       PROCESS_START_FAILED)
-    if not started_nothing or attempt + 1 == LAUNCH_ATTEMPTS:
+    if not started_nothing(reported) or attempt + 1 == LAUNCH_ATTEMPTS:
         raise AssertionError("%s: %r (%s)" % (what, reported, failure))
     print("the launcher ended before it started %s (%s); starting it again"
           % (program, failure), flush=True)
@@ -270,7 +272,7 @@ def run_program(program, args=(), temp_dir=None, env=None, cwd=None,
             raise AssertionError("%s did not end within %d s; its log ends:\n%s"
                                  % (program, timeout, "\n".join(log[-30:])))
         output = stdout.decode("utf-8", "replace")
-        if output.strip().replace("\r", "") != PROCESS_START_FAILED:
+        if not started_nothing(output):
             pid, exit_code = parse_launcher_output(output)
             if exit_code is not None:
                 return Result(exit_code, pid, output)
