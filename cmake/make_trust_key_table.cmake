@@ -1,5 +1,5 @@
 # Script mode: turns a list of ten public keys into the C++ table that
-# installer/install/trust_keys.cc includes.
+# installer/install/trust/trust_keys.cc includes.
 #   cmake -DKEYS=<list.txt> -DOUT=<table.inc> -P make_trust_key_table.cmake
 # The list holds one key a line (comments start with "#"): the 216-character
 # Base64 text of a 1024-bit RSA SubjectPublicKeyInfo, or a line starting

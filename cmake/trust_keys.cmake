@@ -1,5 +1,5 @@
 # The ten public keys that authenticate a setup archive's trusted
-# certificate list (installer/install/trust_keys.cc). Two key sets exist:
+# certificate list (installer/install/trust/trust_keys.cc). Two key sets exist:
 #   - the publisher's, read from LITE_PUBLISHER_TRUST_KEYS (set in
 #     cmake/build_config.cmake), linked into every program whose
 #     LITE_TEST_SEAMS property is not ON, among them the shipped installer;
@@ -31,7 +31,7 @@ foreach(kind publisher test)
     DEPENDS ${keys} ${CMAKE_SOURCE_DIR}/cmake/make_trust_key_table.cmake
     VERBATIM)
   add_library(lite_trust_keys_${kind} STATIC
-    ${CMAKE_SOURCE_DIR}/installer/install/trust_keys.cc ${table})
+    ${CMAKE_SOURCE_DIR}/installer/install/trust/trust_keys.cc ${table})
   target_include_directories(lite_trust_keys_${kind} PRIVATE
     ${LITE_TRUST_KEYS_DIR}/${kind})
 endforeach()

@@ -5,7 +5,7 @@
 #include "installer/brand/brand_info.h"
 #include "installer/brand/distrib_info_params.h"
 #include "installer/brand/web_page_urls.h"
-#include "installer/install/http_downloader.h"
+#include "installer/install/download/http_downloader.h"
 #include "installer/install/temp_file.h"
 #include "installer/install/variations_seed.h"
 #include "installer/lite_util/logging/log.h"

@@ -13,7 +13,7 @@
 
 #include "installer/brand/brand_info.h"
 #include "installer/brand/distrib_info_params.h"
-#include "installer/install/http_downloader.h"
+#include "installer/install/download/http_downloader.h"
 #include "installer/lite_util/file_test_util.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/scoped_handle.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "installer/install/download_event_reporter.h"
+#include "installer/install/download/download_event_reporter.h"
 
 namespace lite_installer {
 

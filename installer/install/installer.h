@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "installer/install/installer_data_files.h"
-#include "installer/install/setup_command_line.h"
+#include "installer/install/setup/installer_data_files.h"
+#include "installer/install/setup/setup_command_line.h"
 #include "installer/lite_util/scoped_handle.h"
 
 namespace lite_installer {

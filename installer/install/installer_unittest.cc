@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "installer/brand/brand_info.h"
-#include "installer/install/delayed_params.h"
-#include "installer/install/elevated_installer_process.h"
+#include "installer/install/setup/delayed_params.h"
+#include "installer/install/elevation/elevated_installer_process.h"
 #include "installer/install/install_statistics.h"
 #include "installer/install/installer_delegate.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"

@@ -26,7 +26,7 @@
 #include "installer/main/ui_environment.h"
 #include "installer/ui/localized_strings.h"
 #include "installer/ui/main_window.h"
-#include "installer/ui/notice_dialog.h"
+#include "installer/ui/dialogs/notice_dialog.h"
 
 namespace lite_installer {
 namespace {

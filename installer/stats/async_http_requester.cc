@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "installer/install/deadline_call.h"
-#include "installer/install/download_exception.h"
-#include "installer/install/internet_timeouts.h"
+#include "installer/install/download/deadline_call.h"
+#include "installer/install/download/download_exception.h"
+#include "installer/install/download/internet_timeouts.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/string_util.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "installer/install/download_event_reporter.h"
+#include "installer/install/download/download_event_reporter.h"
 #include "installer/install/install_statistics.h"
 #include "installer/stats/stat_event.h"
 

@@ -6,8 +6,8 @@
 
 #include <oleacc.h>
 
-#include "installer/ui/control_accessibility.h"
-#include "installer/ui/custom_progress_bar.h"
+#include "installer/ui/controls/control_accessibility.h"
+#include "installer/ui/controls/custom_progress_bar.h"
 #include "installer/ui/dialog_window.h"
 #include "installer/ui/shadow_window.h"
 

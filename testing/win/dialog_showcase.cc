@@ -28,8 +28,8 @@
 #include "installer/lite_util/logging/log.h"
 #include "installer/main/command_line.h"
 #include "installer/main/ui_environment.h"
-#include "installer/ui/error_dialog_factory.h"
-#include "installer/ui/notice_dialog.h"
+#include "installer/ui/dialogs/error_dialog_factory.h"
+#include "installer/ui/dialogs/notice_dialog.h"
 #include "installer/ui/scale.h"
 #include "testing/win/probe_output.h"
 

@@ -36,9 +36,9 @@
 
 #include "installer/brand/brand_info.h"
 #include "installer/brand/distrib_info_params.h"
-#include "installer/install/child_progress_delegate.h"
-#include "installer/install/delayed_params.h"
-#include "installer/install/elevated_installer_process.h"
+#include "installer/install/elevation/child_progress_delegate.h"
+#include "installer/install/setup/delayed_params.h"
+#include "installer/install/elevation/elevated_installer_process.h"
 #include "installer/install/installer.h"
 #include "installer/install/installer_delegate.h"
 #include "installer/lite_util/delay_load_hook.h"

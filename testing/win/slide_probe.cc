@@ -28,8 +28,8 @@
 #include "installer/main/ui_environment.h"
 #include "installer/ui/resource_bitmap.h"
 #include "installer/ui/scale.h"
-#include "installer/ui/slide_show.h"
-#include "installer/ui/slide_source.h"
+#include "installer/ui/slides/slide_show.h"
+#include "installer/ui/slides/slide_source.h"
 #include "testing/win/probe_output.h"
 
 namespace lite_installer {

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <string>
 
-#include "installer/install/module_verifier.h"
-#include "installer/install/trust_json.h"
+#include "installer/install/trust/module_verifier.h"
+#include "installer/install/trust/trust_json.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/string_util.h"
 
