@@ -7,7 +7,8 @@
 #     proxy in the same run, and against WinINet alone reading in fixed
 #     1 MiB pieces (no installer code: the ceiling that Wine's WinINet and
 #     TLS give any reader on this machine): median of RUNS runs and the
-#     ratios to curl, for https
+#     ratios to curl, and the median time to the first stored bytes of
+#     the installer and of curl (the fixed cost of a download), for https
 #     unthrottled, https with the service limited to 100 MiB/s (a gigabit
 #     link) and to 50 MiB/s, and plain http unthrottled;
 #   - the peak private memory of the downloading process (Windows' peak
@@ -132,7 +133,9 @@ def probe(url, delay_ms=15000, stop_after=None):
     os.remove(target)
     if not ok:
         raise SystemExit("probe download failed: %r" % output[-2000:])
-    return int(values["elapsed_ms"]) / 1000.0, int(values["peak_private_bytes"]), peak[0]
+    return (int(values["elapsed_ms"]) / 1000.0,
+            int(values["peak_private_bytes"]), peak[0],
+            int(values["first_progress_ms"]) / 1000.0)
 
 def raw(url, piece=MIB):
     # WinINet alone with fixed pieces: the most any reader gets from it here.
@@ -153,13 +156,14 @@ def curl(url, proxy, ca):
     target = os.path.join(work, "curl.bin")
     completed = subprocess.run(
         ["curl", "-sS", "--fail", "--proxy", "http://" + proxy, "--cacert", ca,
-         "-o", target, "-w", "%{time_total}", url],
+         "-o", target, "-w", "%{time_total} %{time_starttransfer}", url],
         stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
     size = os.path.getsize(target) if os.path.exists(target) else 0
     if completed.returncode != 0 or size != SIZE:
         raise SystemExit("curl failed: %s" % completed.stderr.decode())
     os.remove(target)
-    return float(completed.stdout.decode())
+    total, first = completed.stdout.decode().split()
+    return float(total), float(first)
 
 with WebService() as service:
     service.add_route(HOST, "/bench.arc", file=archive)
@@ -179,20 +183,27 @@ with WebService() as service:
                 ("https, 50 MiB/s", "https://%s/bench50.arc" % HOST),
                 ("http", "http://%s/bench.arc" % HOST)):
             mine, ceiling, theirs = [], [], []
+            my_start, their_start = [], []
             for _ in range(runs):  # interleaved, so noise hits all alike
-                seconds, private, rss = probe(url)
+                seconds, private, rss, first = probe(url)
                 mine.append(SIZE / MIB / seconds)
+                my_start.append(first)
                 peaks_private.append(private)
                 peaks_rss.append(rss)
                 ceiling.append(SIZE / MIB / raw(url))
-                theirs.append(SIZE / MIB / curl(url, service.proxy_address,
-                                                service.ca.cert_path))
+                seconds, first = curl(url, service.proxy_address,
+                                      service.ca.cert_path)
+                theirs.append(SIZE / MIB / seconds)
+                their_start.append(first)
             m, w, c = (statistics.median(mine), statistics.median(ceiling),
                        statistics.median(theirs))
             print("%-17s installer %7.1f   WinINet alone %7.1f   curl %7.1f"
                   "   ratio %.2f (WinINet alone %.2f)%s"
                   % (name, m, w, c, m / c, w / c,
                      "   (emulated)" if arch == "i686" and emulated else ""))
+            print("%-17s first bytes after: installer %.3f s, curl %.3f s"
+                  % ("", statistics.median(my_start),
+                     statistics.median(their_start)))
         print("peak private memory of the downloading process: %.1f MiB "
               "(PeakPagefileUsage), Wine process VmHWM %.1f MiB"
               % (max(peaks_private) / MIB, max(peaks_rss) / MIB))
@@ -207,7 +218,7 @@ with WebService() as service:
               "%d bytes" % (statistics.median(latencies), max(latencies),
                             max(after)))
         service.clear_requests()
-        seconds, _, _ = probe("https://%s/cut.arc" % HOST, delay_ms=100)
+        probe("https://%s/cut.arc" % HOST, delay_ms=100)
         for _ in range(100):  # the last count lands as the answer ends
             gets = service.requests(method="GET", path="/cut.arc")
             if all(r.finished is not None for r in gets):
