@@ -8,7 +8,8 @@
 #     1 MiB pieces (no installer code: the ceiling that Wine's WinINet and
 #     TLS give any reader on this machine): median of RUNS runs and the
 #     ratios to curl, and the median time to the first stored bytes of
-#     the installer and of curl (the fixed cost of a download), for https
+#     the installer and of curl (the fixed cost of a download) with the
+#     throughput of each after its first bytes (the read loop), for https
 #     unthrottled, https with the service limited to 100 MiB/s (a gigabit
 #     link) and to 50 MiB/s, and plain http unthrottled;
 #   - the peak private memory of the downloading process (Windows' peak
@@ -183,11 +184,12 @@ with WebService() as service:
                 ("https, 50 MiB/s", "https://%s/bench50.arc" % HOST),
                 ("http", "http://%s/bench.arc" % HOST)):
             mine, ceiling, theirs = [], [], []
-            my_start, their_start = [], []
+            my_start, their_start, my_loop, their_loop = [], [], [], []
             for _ in range(runs):  # interleaved, so noise hits all alike
                 seconds, private, rss, first = probe(url)
                 mine.append(SIZE / MIB / seconds)
                 my_start.append(first)
+                my_loop.append(SIZE / MIB / (seconds - first))
                 peaks_private.append(private)
                 peaks_rss.append(rss)
                 ceiling.append(SIZE / MIB / raw(url))
@@ -195,15 +197,18 @@ with WebService() as service:
                                       service.ca.cert_path)
                 theirs.append(SIZE / MIB / seconds)
                 their_start.append(first)
+                their_loop.append(SIZE / MIB / (seconds - first))
             m, w, c = (statistics.median(mine), statistics.median(ceiling),
                        statistics.median(theirs))
             print("%-17s installer %7.1f   WinINet alone %7.1f   curl %7.1f"
                   "   ratio %.2f (WinINet alone %.2f)%s"
                   % (name, m, w, c, m / c, w / c,
                      "   (emulated)" if arch == "i686" and emulated else ""))
-            print("%-17s first bytes after: installer %.3f s, curl %.3f s"
+            ml, cl = statistics.median(my_loop), statistics.median(their_loop)
+            print("%-17s first bytes after: installer %.3f s, curl %.3f s;"
+                  " after them: installer %.1f, curl %.1f, ratio %.2f"
                   % ("", statistics.median(my_start),
-                     statistics.median(their_start)))
+                     statistics.median(their_start), ml, cl, ml / cl))
         print("peak private memory of the downloading process: %.1f MiB "
               "(PeakPagefileUsage), Wine process VmHWM %.1f MiB"
               % (max(peaks_private) / MIB, max(peaks_rss) / MIB))
