@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "installer/brand/brand_info.h"
-#include "installer/install/setup/delayed_params.h"
 #include "installer/install/elevation/elevated_installer_process.h"
 #include "installer/install/install_statistics.h"
 #include "installer/install/installer_delegate.h"
+#include "installer/install/setup/delayed_params.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/registry.h"
 #include "installer/lite_util/scoped_handle.h"

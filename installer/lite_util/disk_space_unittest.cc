@@ -1,5 +1,5 @@
-#include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/disk_space.h"
+#include "installer/lite_util/logging/recording_log_sink_for_test.h"
 
 #include <windows.h>
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "installer/install/elevation/child_progress_delegate.h"
-#include "installer/install/setup/delayed_params.h"
 #include "installer/install/elevation/elevated_installer_process.h"
 #include "installer/install/installer.h"
+#include "installer/install/setup/delayed_params.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"

@@ -24,9 +24,9 @@
 #include "installer/main/process_window.h"
 #include "installer/main/secure_environment.h"
 #include "installer/main/ui_environment.h"
+#include "installer/ui/dialogs/notice_dialog.h"
 #include "installer/ui/localized_strings.h"
 #include "installer/ui/main_window.h"
-#include "installer/ui/dialogs/notice_dialog.h"
 
 namespace lite_installer {
 namespace {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/lite_util/child_process_test_util.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"
 #include "installer/ui/installation_window_layout.h"
@@ -258,32 +259,16 @@ TEST(InstallationWindowStyleChildProcess, FontsAtScaleTwo) {
 }
 
 TEST(InstallationWindowStyleTest, FontsAtScaleTwo) {
-  wchar_t self[MAX_PATH];
-  ASSERT_GT(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
   wchar_t temp[MAX_PATH];
   ASSERT_GT(::GetTempPathW(MAX_PATH, temp), 0u);
   std::wstring output = std::wstring(temp) + L"lite_style_fonts_child.txt";
   ::DeleteFileW(output.c_str());
-  ::SetEnvironmentVariableW(lite_util::Utf8ToWide(kChildOutputVariable).c_str(),
-                            output.c_str());
-  std::wstring command =
-      L"\"" + std::wstring(self) +
-      L"\" --gtest_filter=InstallationWindowStyleChildProcess.* "
-      L"--force-device-scale-factor=2";
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  BOOL started = ::CreateProcessW(self, &command[0], nullptr, nullptr, FALSE,
-                                  0, nullptr, nullptr, &si, &pi);
-  ::SetEnvironmentVariableW(
-      lite_util::Utf8ToWide(kChildOutputVariable).c_str(), nullptr);
-  ASSERT_TRUE(started);
-  lite_util::ScopedProcessHandle process(pi.hProcess);
-  lite_util::ScopedThreadHandle thread(pi.hThread);
-  EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.Get(), 60000));
-  DWORD code = 1;
-  ::GetExitCodeProcess(process.Get(), &code);
-  EXPECT_EQ(0u, code);
+  lite_util::ScopedProcessHandle child = lite_util::StartTestChild(
+      L"--gtest_filter=InstallationWindowStyleChildProcess.* "
+      L"--force-device-scale-factor=2",
+      kChildOutputVariable, output);
+  ASSERT_TRUE(child.IsValid());
+  EXPECT_EQ(0u, lite_util::WaitForTestChild(child.Get()));
 
   std::ifstream in(lite_util::WideToUtf8(output), std::ios::binary);
   std::string result((std::istreambuf_iterator<char>(in)),

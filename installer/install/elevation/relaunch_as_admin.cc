@@ -11,8 +11,8 @@
 
 #include "installer/install/elevation/admin_group.h"
 #include "installer/install/elevation/elevated_installer_process.h"
-#include "installer/install/installer.h"
 #include "installer/install/elevation/prompt_owner_window.h"
+#include "installer/install/installer.h"
 #include "installer/install/setup/setup_command_line.h"
 #include "installer/install/setup/setup_process.h"
 #include "installer/lite_util/logging/log.h"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/lite_util/child_process_test_util.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/string_util.h"
 #include "installer/main/command_line.h"
@@ -293,28 +294,13 @@ TEST(DelayedParamsChildProcess, AppliesWhatTheParentWrote) {
 
 TEST_F(DelayedParamsTest, SecondProcessFromTheSameFileReadsTheBlock) {
   ASSERT_TRUE(WriteDelayedParams(FullParams()));
-  wchar_t self[MAX_PATH];
-  ASSERT_GT(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
   std::wstring output = TempPath(L"lite_delayed_child.txt");
   ::DeleteFileW(output.c_str());
-  ::SetEnvironmentVariableW(lite_util::Utf8ToWide(kChildOutputVariable).c_str(),
-                            output.c_str());
-  std::wstring command = L"\"" + std::wstring(self) +
-                         L"\" --gtest_filter=DelayedParamsChildProcess.*";
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  BOOL started = ::CreateProcessW(self, &command[0], nullptr, nullptr, FALSE,
-                                  0, nullptr, nullptr, &si, &pi);
-  ::SetEnvironmentVariableW(
-      lite_util::Utf8ToWide(kChildOutputVariable).c_str(), nullptr);
-  ASSERT_TRUE(started);
-  EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(pi.hProcess, 60000));
-  DWORD code = 1;
-  ::GetExitCodeProcess(pi.hProcess, &code);
-  ::CloseHandle(pi.hThread);
-  ::CloseHandle(pi.hProcess);
-  EXPECT_EQ(0u, code);
+  lite_util::ScopedProcessHandle child = lite_util::StartTestChild(
+      L"--gtest_filter=DelayedParamsChildProcess.*", kChildOutputVariable,
+      output);
+  ASSERT_TRUE(child.IsValid());
+  EXPECT_EQ(0u, lite_util::WaitForTestChild(child.Get()));
 
   std::ifstream in(lite_util::WideToUtf8(output), std::ios::binary);
   std::string line((std::istreambuf_iterator<char>(in)),

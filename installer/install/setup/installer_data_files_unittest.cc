@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "installer/lite_util/file_test_util.h"
 #include "installer/lite_util/bin_resource.h"
+#include "installer/lite_util/file_test_util.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/string_util.h"

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "installer/install/setup/delayed_params.h"
 #include "installer/install/installer_delegate.h"
+#include "installer/install/setup/delayed_params.h"
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/scoped_handle.h"
 #include "installer/lite_util/test_seams.h"

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "installer/install/setup/delayed_params.h"
 #include "installer/install/elevation/elevated_installer_process.h"
 #include "installer/install/installer_delegate.h"
+#include "installer/install/setup/delayed_params.h"
+#include "installer/lite_util/child_process_test_util.h"
 #include "installer/lite_util/logging/recording_log_sink_for_test.h"
 #include "installer/lite_util/string_util.h"
 #include "installer/main/command_line.h"
@@ -170,20 +171,10 @@ TEST(ElevatedChildProcess, WaitsForGoOrAbort) {
   ::ExitProcess(wait == WAIT_OBJECT_0 ? 0 : 3);
 }
 
-HANDLE StartElevatedChildStandIn(const char* mode = "1") {
-  std::wstring self = SelfPath();
-  std::wstring command =
-      L"\"" + self + L"\" --gtest_filter=ElevatedChildProcess.*";
-  ::SetEnvironmentVariableA(kElevatedChildVariable, mode);
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  BOOL started = ::CreateProcessW(self.c_str(), &command[0], nullptr, nullptr,
-                                  FALSE, 0, nullptr, nullptr, &si, &pi);
-  ::SetEnvironmentVariableA(kElevatedChildVariable, nullptr);
-  if (!started) return nullptr;
-  ::CloseHandle(pi.hThread);
-  return pi.hProcess;
+HANDLE StartElevatedChildStandIn(const wchar_t* mode = L"1") {
+  return lite_util::StartTestChild(L"--gtest_filter=ElevatedChildProcess.*",
+                                   kElevatedChildVariable, mode)
+      .Take();
 }
 
 TEST_F(SetupProcessTest, ElevatedCopyIsLetGoOrAborted) {
@@ -254,7 +245,7 @@ TEST_F(SetupProcessTest, StoppedParentGivesUpOnACopyThatHangs) {
   {
     ElevatedInstallerProcess elevated;
     elevated.set_finish_timeout_ms_for_testing(300);
-    HANDLE child = StartElevatedChildStandIn("hang");
+    HANDLE child = StartElevatedChildStandIn(L"hang");
     ASSERT_NE(nullptr, child);
     elevated.Attach(child, nullptr);
     EXPECT_FALSE(elevated.RunModule(stop));

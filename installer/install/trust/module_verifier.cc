@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "installer/install/trust/cert_params.h"
 #include "installer/install/download/download_exception.h"
+#include "installer/install/trust/cert_params.h"
 #include "installer/install/trust/file_signer.h"
 #include "installer/install/trust/signer_decision.h"
 #include "installer/install/trust/trust_json.h"

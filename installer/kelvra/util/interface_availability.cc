@@ -7,8 +7,8 @@
 
 #include "installer/lite_util/logging/log.h"
 #include "installer/lite_util/program_path.h"
-#include "installer/lite_util/test_seams.h"
 #include "installer/lite_util/scoped_handle.h"
+#include "installer/lite_util/test_seams.h"
 #include "installer/lite_util/windows_release.h"
 #include "installer/main/command_line.h"
 

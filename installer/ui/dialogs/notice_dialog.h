@@ -14,8 +14,8 @@
 #include <string>
 
 #include "installer/lite_util/scoped_handle.h"
-#include "installer/ui/dialog_window.h"
 #include "installer/ui/controls/image_button.h"
+#include "installer/ui/dialog_window.h"
 #include "installer/ui/resource_bitmap.h"
 #include "installer/ui/shadow_window.h"
 
