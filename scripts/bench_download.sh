@@ -7,9 +7,9 @@
 #     proxy in the same run, and against WinINet alone reading in fixed
 #     1 MiB pieces (no installer code: the ceiling that Wine's WinINet and
 #     TLS give any reader on this machine): median of RUNS runs and the
-#     ratios to curl, and the median time to the first stored bytes of
-#     the installer and of curl (the fixed cost of a download) with the
-#     throughput of each after its first bytes (the read loop), for https
+#     ratios to curl, and the median time to the answer's first bytes for
+#     the installer and for curl (the fixed cost of a download) with the
+#     throughput of each after them (the read loop), for https
 #     unthrottled, https with the service limited to 100 MiB/s (a gigabit
 #     link) and to 50 MiB/s, and plain http unthrottled;
 #   - the peak private memory of the downloading process (Windows' peak

@@ -27,7 +27,8 @@
 //       bytes_written=... total_size=... url=... redirect=... x64=..." line
 //       per attempt event and "pause=MS stopped=0|1" per pause, in the
 //       order they happen, then "result_code=N", "elapsed_ms=N",
-//       "first_progress_ms=N" (from the start to the first progress call)
+//       "first_progress_ms=N" (from the start to the first progress call,
+//       made once the answer's headers are in)
 //       and "peak_private_bytes=N". The pause comes from the seam value
 //       DOWNLOAD_RETRY_DELAY_MS when it is set.
 // Exit code: 0 when the download succeeded, 1 when it failed, 2 for a bad
@@ -283,8 +284,9 @@ int RunModule(const std::wstring& target, const std::wstring& settings_path,
   PrintNumber("elapsed_ms", static_cast<unsigned long long>(
                                 (end.QuadPart - start.QuadPart) * 1000 /
                                 frequency.QuadPart));
-  // From the start to the first stored piece: the fixed cost (session,
-  // connection, TLS, headers) that the read loop does not pay again.
+  // From the start to the first progress call, made once the answer's
+  // headers are in: the fixed cost (session, connection, TLS, headers)
+  // that the read loop does not pay again.
   PrintNumber("first_progress_ms",
               delegate.progress_calls == 0
                   ? 0
