@@ -40,12 +40,6 @@ class RecordingDelegate : public InstallerDelegate {
   std::vector<std::string> calls;
 };
 
-std::wstring SelfPath() {
-  wchar_t self[MAX_PATH];
-  DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return std::wstring(self, length);
-}
-
 class SetupProcessTest : public testing::Test {
  protected:
   void SetUp() override {
